@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/Platform.h"
+#include "platform/sim/SimDesktop.h"
+
+using namespace tessaline;
+
+namespace {
+
+// An element of some other backend, to check that handles never mix.
+class ForeignElement final : public PlatformElement {
+public:
+    explicit ForeignElement(std::uint64_t value) : value_(value) {}
+    bool equals(const PlatformElement& other) const override {
+        const auto* foreign = dynamic_cast<const ForeignElement*>(&other);
+        return foreign && foreign->value_ == value_;
+    }
+    std::size_t hash() const override { return value_; }
+
+private:
+    std::uint64_t value_;
+};
+
+}  // namespace
+
+TEST(Modifiers, RawFiveIsControlAndCommandOnly) {
+    const Modifiers m{5};
+    EXPECT_TRUE(m.contains(Modifiers::control));
+    EXPECT_TRUE(m.contains(Modifiers::command));
+    EXPECT_FALSE(m.contains(Modifiers::option));
+    EXPECT_FALSE(m.contains(Modifiers::shift));
+    EXPECT_EQ(m, Modifiers::control | Modifiers::command);
+}
+
+TEST(Modifiers, SetOperations) {
+    Modifiers m;
+    EXPECT_TRUE(m.isEmpty());
+    EXPECT_TRUE(m.contains(Modifiers{}));  // every set contains the empty set
+    m.insert(Modifiers::option).insert(Modifiers::shift);
+    EXPECT_EQ(m.rawValue, 10);
+    EXPECT_TRUE(m.contains(Modifiers::option | Modifiers::shift));
+    EXPECT_FALSE(m.contains(Modifiers::option | Modifiers::control));
+    EXPECT_EQ((m & (Modifiers::shift | Modifiers::control)), Modifiers::shift);
+    m.remove(Modifiers::option);
+    EXPECT_EQ(m, Modifiers::shift);
+    m.remove(Modifiers::shift);
+    EXPECT_TRUE(m.isEmpty());
+}
+
+TEST(WindowHandle, DistinctReferencesToOneElementAreEqualAndHashEqually) {
+    SimDesktop desk;
+    desk.addDisplay();
+    const ProcessID pid = desk.launchApp("Editor");
+    const WindowID a = desk.openWindow(pid, "a");
+    const WindowID b = desk.openWindow(pid, "b");
+
+    const WindowHandle first = desk.handleOf(a);
+    const WindowHandle second = desk.handleOf(a);
+    ASSERT_NE(first.object, second.object);  // two separate objects...
+    EXPECT_EQ(first, second);                // ...for the same element
+    EXPECT_EQ(std::hash<WindowHandle>{}(first), std::hash<WindowHandle>{}(second));
+    EXPECT_NE(first, desk.handleOf(b));
+
+    std::unordered_map<WindowHandle, WindowID> handles;
+    handles[first] = a;
+    handles[desk.handleOf(b)] = b;
+    handles[second] = a;
+    EXPECT_EQ(handles.size(), 2u);
+    EXPECT_EQ(handles.at(desk.handleOf(a)), a);
+}
+
+TEST(WindowHandle, EmptyAndForeignHandles) {
+    SimDesktop desk;
+    desk.addDisplay();
+    const WindowID id = desk.openWindow(desk.launchApp("Editor"));
+    const WindowHandle sim = desk.handleOf(id);
+    const WindowHandle foreign{std::make_shared<ForeignElement>(sim.hash())};
+
+    EXPECT_EQ(WindowHandle{}, WindowHandle{});
+    EXPECT_NE(WindowHandle{}, sim);
+    EXPECT_NE(sim, WindowHandle{});
+    EXPECT_NE(sim, foreign);  // same hash, other backend: never equal
+    EXPECT_NE(foreign, sim);
+    EXPECT_TRUE(desk.handleOf(9999).empty());
+}
+
+TEST(StripKey, UsableAsKey) {
+    std::unordered_set<StripKey> keys{{"A", 1}, {"A", 2}, {"B", 1}, {"A", 1}};
+    EXPECT_EQ(keys.size(), 3u);
+    EXPECT_TRUE(keys.count(StripKey{"B", 1}));
+    EXPECT_FALSE(keys.count(StripKey{"B", 2}));
+}
+
+TEST(WindowEvent, TextFormsRoundTrip) {
+    for (auto event : {WindowEvent::created, WindowEvent::focusChanged, WindowEvent::destroyed,
+                       WindowEvent::minimized, WindowEvent::restored, WindowEvent::moved,
+                       WindowEvent::resized, WindowEvent::titleChanged})
+        EXPECT_EQ(windowEventFromString(toString(event)), event);
+    EXPECT_EQ(toString(WindowEvent::focusChanged), "focusChanged");
+    EXPECT_EQ(windowEventFromString("Moved"), std::nullopt);
+    EXPECT_EQ(windowEventFromString(""), std::nullopt);
+}
