@@ -1,0 +1,290 @@
+// The window tracker's state changes: minimise and restore, applications
+// that quit, hide and come back, resizes the program did not make, full
+// screen, and reclassification when the settings change.
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Parking.h"
+#include "engine/Animator.h"
+#include "engine/DragController.h"
+#include "engine/Log.h"
+#include "engine/WindowManager.h"
+#include "engine/WindowTracker.h"
+#include "engine/WindowTrackerSupport.h"
+
+namespace tessaline {
+
+using namespace tracking;
+
+// ---------------------------------------------------------------------------
+// Minimise and restore
+
+void WindowTracker::setMinimized(const WindowPtr& window, bool minimized) {
+    if (!minimized) {
+        if (window->state != State::minimized) return;
+        std::weak_ptr<WindowTracker*> weak = self_;
+        readFacts(window, kFactsAttempts, [weak, window](const WindowFacts& facts) {
+            if (WindowTracker* self = lockTracker(weak)) self->unminimize(window, facts);
+        });
+        return;
+    }
+    const bool wasTiled = window->state == State::tiled;
+    manager_.rememberSlot(*window);
+    window->state = State::minimized;
+    manager_.animator.invalidate(window->id);
+    Log::windows([&] { return window->tag() + " minimized"; });
+    if (!wasTiled) return;
+    if (auto key = manager_.removeFromStrip(*window)) relayout(manager_, {*key}, true, Policy::reveal);
+}
+
+void WindowTracker::unminimize(const WindowPtr& window, const WindowFacts& facts) {
+    if (!isCurrent(window) || window->state != State::minimized) return;
+    window->state = classify(*window, facts);
+    if (window->state != State::tiled) return;
+    if (!window->key || !manager_.isActive(*window->key)) window->key = keyFor(*window, facts);
+    if (!window->key) {
+        window->state = State::floating;
+        return;
+    }
+    const StripKey key = *window->key;
+    Log::windows([&] { return window->tag() + " back from the Dock"; });
+    manager_.insertAtSlot(*window, true);
+    relayout(manager_, {key}, true, Policy::reveal);
+}
+
+// ---------------------------------------------------------------------------
+// Applications
+
+void WindowTracker::appTerminated(ProcessID pid) {
+    manager_.system.disconnect(pid);
+    manager_.writer.forget(pid);
+    std::vector<StripKey> keys;
+    for (const WindowPtr& window : windowsOf(manager_, pid)) {
+        forget(*window);
+        // Nothing of a quit application may stay behind, not even the focus.
+        if (manager_.focusedID == window->id) manager_.focusedID.reset();
+        if (window->state != State::tiled || !window->key) continue;
+        auto strip = manager_.strips.find(*window->key);
+        if (strip != manager_.strips.end() && strip->second.remove(window->id)) addKey(keys, *window->key);
+    }
+    if (!keys.empty()) relayout(manager_, keys, true, Policy::reveal);
+}
+
+void WindowTracker::appHidden(ProcessID pid, bool hidden) {
+    if (!hidden) {
+        std::weak_ptr<WindowTracker*> weak = self_;
+        for (const WindowPtr& window : windowsOf(manager_, pid)) {
+            if (window->state != State::hidden) continue;
+            readFacts(window, kFactsAttempts, [weak, window](const WindowFacts& facts) {
+                if (WindowTracker* self = lockTracker(weak)) self->unhide(window, facts);
+            });
+        }
+        return;
+    }
+    std::vector<StripKey> keys;
+    for (const WindowPtr& window : windowsOf(manager_, pid)) {
+        if (window->state != State::tiled) continue;
+        if (auto key = manager_.removeFromStrip(*window)) addKey(keys, *key);
+        window->state = State::hidden;
+        manager_.animator.invalidate(window->id);
+    }
+    if (!keys.empty()) relayout(manager_, keys, true, Policy::reveal);
+}
+
+void WindowTracker::unhide(const WindowPtr& window, const WindowFacts& facts) {
+    if (!isCurrent(window) || window->state != State::hidden) return;
+    window->state = classify(*window, facts);
+    if (window->state != State::tiled) return;
+    if (!window->key || !manager_.isActive(*window->key)) window->key = keyFor(*window, facts);
+    if (!window->key) {
+        window->state = State::floating;
+        return;
+    }
+    const StripKey key = *window->key;
+    Strip& strip = manager_.strips[key];
+    if (!strip.contains(window->id)) strip.insertWindow(window->id, manager_.config.defaultWidth, std::nullopt, false);
+    relayout(manager_, {key}, true, Policy::reveal);
+}
+
+// ---------------------------------------------------------------------------
+// Resizes the program did not make, full screen
+
+void WindowTracker::moved(const WindowPtr& window, bool resized) {
+    const bool tiled = window->state == State::tiled;
+    const bool fullScreen = window->state == State::fullscreen;
+    if (resized && (tiled || fullScreen) && manager_.dragging() != window->id) {
+        // A size the program just wrote comes back as a resize notice; asking
+        // about full screen for each of those would flood a slow application.
+        if (fullScreen || !manager_.writer.resizedRecently(window->id, kOwnWriteWindow))
+            scheduleFullScreenCheck(window);
+        // While the left button is held the drag controller follows the window.
+        if (tiled && (manager_.input.pressedButtons() & 1) == 0) scheduleResizeCheck(window);
+    }
+    manager_.drag().windowMoved(window);
+}
+
+void WindowTracker::scheduleFullScreenCheck(const WindowPtr& window) {
+    if (!fullScreenChecks.insert(window->id).second) return;
+    std::weak_ptr<WindowTracker*> weak = self_;
+    manager_.system.isFullScreen(window->handle, window->pid, [weak, window](bool isFullScreen) {
+        WindowTracker* self = lockTracker(weak);
+        if (!self) return;
+        self->fullScreenChecks.erase(window->id);
+        self->fullScreenChanged(window, isFullScreen);
+    });
+}
+
+void WindowTracker::scheduleResizeCheck(const WindowPtr& window) {
+    if (!resizeChecks.insert(window->id).second) return;
+    std::weak_ptr<WindowTracker*> weak = self_;
+    manager_.scheduler.after(kResizeCheckDelay, [weak, window] {
+        WindowTracker* self = lockTracker(weak);
+        if (!self) return;
+        self->resizeChecks.erase(window->id);
+        WindowManager& manager = self->manager_;
+        if (!self->isCurrent(window) || window->state != State::tiled || manager.dragging() ||
+            manager.animator.isMoving(window->id) ||
+            manager.writer.resizedRecently(window->id, kOwnSizeWindow)) {
+            return;
+        }
+        manager.system.frame(window->handle, window->pid, [weak, window](std::optional<Rect> frame) {
+            WindowTracker* self = lockTracker(weak);
+            if (!self || !self->isCurrent(window) || !frame) return;
+            self->manager_.system.isFullScreen(window->handle, window->pid, [weak, window, frame](bool fullScreen) {
+                if (WindowTracker* self = lockTracker(weak)) self->resizedOnItsOwn(window, frame, fullScreen);
+            });
+        });
+    });
+}
+
+void WindowTracker::resizedOnItsOwn(const WindowPtr& window, std::optional<Rect> frame, bool fullScreen) {
+    if (fullScreen || !frame || !isCurrent(window) || window->state != State::tiled ||
+        manager_.dragging()) {
+        return;
+    }
+    auto expected = manager_.writer.appliedFrame(window->id);
+    if (!expected) expected = manager_.animator.current(window->id);
+    if (!expected || !window->key) return;
+    const StripKey key = *window->key;
+    auto strip = manager_.strips.find(key);
+    auto display = manager_.displayByUUID(key.display);
+    if (strip == manager_.strips.end() || !display) return;
+    if (std::fabs(frame->width - expected->width) <= kResizeTolerance &&
+        std::fabs(frame->height - expected->height) <= kResizeTolerance) {
+        return;
+    }
+
+    Log::layout([&] { return window->tag() + " resized itself to " + sizeText(frame->size()); });
+    manager_.animator.assume(window->id, *frame);
+    manager_.writer.noteApplied(window->id, *frame);
+    std::optional<Column> before;
+    if (auto location = strip->second.locate(window->id))
+        before = strip->second.columns[static_cast<std::size_t>(location->column)];
+    manager_.adoptSize(*frame, window->id, strip->second, *display, before ? &*before : nullptr);
+    strip->second.focusWindow(window->id);
+    relayout(manager_, {key}, true, Policy::nudge);
+    manager_.overlays.refresh();
+}
+
+void WindowTracker::fullScreenChanged(const WindowPtr& window, bool isFullScreen) {
+    if (!isCurrent(window)) return;
+    if (!isFullScreen) {
+        if (window->state != State::fullscreen) return;
+        std::weak_ptr<WindowTracker*> weak = self_;
+        manager_.scheduler.after(kFullScreenReturnDelay, [weak, window] {
+            if (WindowTracker* self = lockTracker(weak)) self->returnFromFullScreen(window);
+        });
+        return;
+    }
+    if (window->state != State::tiled) return;
+    Log::windows([&] { return window->tag() + " went full screen"; });
+    manager_.rememberSlot(*window);
+    const auto key = manager_.removeFromStrip(*window);
+    window->state = State::fullscreen;
+    manager_.animator.invalidate(window->id);
+    if (key) relayout(manager_, {*key}, false, Policy::reveal);
+}
+
+void WindowTracker::returnFromFullScreen(const WindowPtr& window) {
+    if (!isCurrent(window) || window->state != State::fullscreen) return;
+    std::weak_ptr<WindowTracker*> weak = self_;
+    manager_.system.facts(window->handle, window->pid, [weak, window](std::optional<WindowFacts> facts) {
+        WindowTracker* self = lockTracker(weak);
+        if (!self || !self->isCurrent(window) || window->state != State::fullscreen || !facts ||
+            facts->fullScreen) {
+            return;
+        }
+        WindowManager& manager = self->manager_;
+        window->state = self->classify(*window, *facts);
+        if (window->state != State::tiled) return;
+        // The Space the window left may be gone: the key is always found anew.
+        window->key = self->keyFor(*window, *facts);
+        if (!window->key) {
+            window->state = State::floating;
+            return;
+        }
+        const StripKey key = *window->key;
+        Log::windows([&] { return window->tag() + " left full screen"; });
+        manager.animator.invalidate(window->id);
+        manager.insertAtSlot(*window, true);
+        relayout(manager, {key}, false, Policy::reveal);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Settings changes
+
+void WindowTracker::reclassify() {
+    if (!live()) return;
+    std::vector<WindowPtr> candidates;
+    for (const auto& [id, window] : manager_.windows)
+        if (window->state == State::tiled || window->state == State::floating) candidates.push_back(window);
+    std::weak_ptr<WindowTracker*> weak = self_;
+    for (const WindowPtr& window : candidates) {
+        manager_.system.facts(window->handle, window->pid, [weak, window](std::optional<WindowFacts> facts) {
+            WindowTracker* self = lockTracker(weak);
+            if (self && facts && self->isCurrent(window)) self->reclassified(window, *facts);
+        });
+    }
+}
+
+void WindowTracker::reclassified(const WindowPtr& window, const WindowFacts& facts) {
+    const bool tiled = window->state == State::tiled;
+    if (!tiled && window->state != State::floating) return;
+    const auto& disabled = manager_.config.disabledDisplays;
+    const bool onDisabled = window->key && std::find(disabled.begin(), disabled.end(),
+                                                     window->key->display) != disabled.end();
+    const bool shouldTile = !onDisabled && classify(*window, facts) == State::tiled;
+    if (tiled == shouldTile) return;
+
+    if (shouldTile) {
+        auto key = keyFor(*window, facts);
+        if (!key) return;
+        window->key = key;
+        window->state = State::tiled;
+        Strip& strip = manager_.strips[*key];
+        if (!strip.contains(window->id))
+            strip.insertWindow(window->id, manager_.config.defaultWidth, std::nullopt, false);
+        relayout(manager_, {*key}, true, Policy::keep);
+        return;
+    }
+
+    const auto removed = manager_.removeFromStrip(*window);
+    window->state = State::floating;
+    manager_.animator.invalidate(window->id);
+    if (facts.frame) {
+        // A tiled window may have been parked off screen: bring it back where
+        // the user can reach it.
+        std::optional<Display> display;
+        if (window->key) display = manager_.displayByUUID(window->key->display);
+        if (!display) display = manager_.displayFor(*facts.frame);
+        if (display) {
+            const Rect fitted = Parking::fit(*facts.frame, display->visible);
+            if (fitted != *facts.frame) manager_.system.setFrame(window->handle, window->pid, fitted);
+        }
+    }
+    if (removed) relayout(manager_, {*removed}, true, Policy::keep);
+}
+
+}  // namespace tessaline
