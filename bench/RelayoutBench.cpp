@@ -41,10 +41,10 @@ struct Desktop {
         const std::string primary = desk.addDisplay(Rect{0, 0, 1440, 900}, "Built-in");
         desk.addDisplay(Rect{1440, -180, 1920, 1080}, "Studio");
         desk.overlays()->setReservedHeight(20);
-        AppSpec spec;
-        spec.name = "Bench";
-        spec.regular = false;  // never discovered: the strip below is the whole truth
-        const ProcessID pid = desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = "Bench";
+        desc.regular = false;  // never discovered: the strip below is the whole truth
+        const ProcessID pid = desk.launchApp(desc);
 
         manager = WindowManager::create(Config{}, *desk.system(), *desk.writer(), *desk.input(),
                                         *desk.scheduler(), *desk.overlays(), session, defaults);

@@ -160,14 +160,14 @@ const SimDisplayState* SimDesktop::displayOfWindow(const SimWindow& window) cons
     return displays_.empty() ? nullptr : &displays_.front();
 }
 
-std::string SimDesktop::addDisplay(const DisplaySpec& spec) {
+std::string SimDesktop::addDisplay(const DisplaySpec& desc) {
     const std::uint32_t id = nextDisplayID_++;
-    const std::string uuid = spec.uuid.value_or("SIM-DISPLAY-" + std::to_string(id));
+    const std::string uuid = desc.uuid.value_or("SIM-DISPLAY-" + std::to_string(id));
     if (displayState(uuid)) return uuid;
     SimDisplayState state;
-    const Rect f = spec.frame;
-    state.display = Display{id, uuid, spec.name, f,
-                            spec.visible.value_or(Rect{f.x, f.y + kMenuBarHeight, f.width,
+    const Rect f = desc.frame;
+    state.display = Display{id, uuid, desc.name, f,
+                            desc.visible.value_or(Rect{f.x, f.y + kMenuBarHeight, f.width,
                                                        std::max(0.0, f.height - kMenuBarHeight)})};
     state.current = nextSpace_++;
     state.spaces = {state.current};
@@ -185,10 +185,10 @@ std::string SimDesktop::addDisplay(const DisplaySpec& spec) {
 }
 
 std::string SimDesktop::addDisplay(Rect frame, std::string name) {
-    DisplaySpec spec;
-    spec.frame = frame;
-    spec.name = std::move(name);
-    return addDisplay(spec);
+    DisplaySpec desc;
+    desc.frame = frame;
+    desc.name = std::move(name);
+    return addDisplay(desc);
 }
 
 void SimDesktop::removeDisplay(const std::string& uuid) {
@@ -296,30 +296,30 @@ const SimApp* SimDesktop::app(ProcessID pid) const { return const_cast<SimDeskto
 
 std::vector<ProcessID> SimDesktop::apps() const { return launchOrder_; }
 
-ProcessID SimDesktop::launchApp(const AppSpec& spec) {
+ProcessID SimDesktop::launchApp(const AppSpec& desc) {
     const ProcessID pid = nextPid_++;
     SimApp app;
     app.pid = pid;
-    app.bundleID = spec.bundleID;
-    app.name = spec.name;
-    app.regular = spec.regular;
-    app.hidden = spec.hidden;
-    app.launching = spec.launchTime > 0;
-    app.latency = std::max(0.0, spec.latency);
+    app.bundleID = desc.bundleID;
+    app.name = desc.name;
+    app.regular = desc.regular;
+    app.hidden = desc.hidden;
+    app.launching = desc.launchTime > 0;
+    app.latency = std::max(0.0, desc.latency);
     apps_[pid] = app;
     launchOrder_.push_back(pid);
     emit(AppLaunched{pid});
-    if (app.launching) post(spec.launchTime, [this, pid] { finishLaunching(pid); });
+    if (app.launching) post(desc.launchTime, [this, pid] { finishLaunching(pid); });
     // The first visible application to start is the one in front.
     if (!frontmost_ && app.regular && !app.hidden) makeFrontmost(pid);
     return pid;
 }
 
 ProcessID SimDesktop::launchApp(std::string name, std::optional<std::string> bundleID) {
-    AppSpec spec;
-    spec.name = std::move(name);
-    spec.bundleID = std::move(bundleID);
-    return launchApp(spec);
+    AppSpec desc;
+    desc.name = std::move(name);
+    desc.bundleID = std::move(bundleID);
+    return launchApp(desc);
 }
 
 void SimDesktop::finishLaunching(ProcessID pid) {

@@ -159,7 +159,7 @@ public:
     bool focusSupported() const { return focusSupported_; }
 
     // -- displays and Spaces
-    std::string addDisplay(const DisplaySpec& spec = {});
+    std::string addDisplay(const DisplaySpec& desc = {});
     std::string addDisplay(Rect frame, std::string name = "Display");
     void removeDisplay(const std::string& uuid);
     void setDisplayFrame(const std::string& uuid, Rect frame, std::optional<Rect> visible = {});
@@ -172,7 +172,7 @@ public:
     void moveToSpace(WindowID window, SpaceID space);
 
     // -- applications
-    ProcessID launchApp(const AppSpec& spec = {});
+    ProcessID launchApp(const AppSpec& desc = {});
     ProcessID launchApp(std::string name, std::optional<std::string> bundleID = {});
     void finishLaunching(ProcessID pid);
     void quitApp(ProcessID pid);
@@ -189,7 +189,7 @@ public:
     std::optional<ProcessID> frontmost() const { return frontmost_; }
 
     // -- windows
-    WindowID openWindow(const WindowSpec& spec);
+    WindowID openWindow(const WindowSpec& desc);
     WindowID openWindow(ProcessID pid, std::string title = {}, Rect frame = {100, 100, 800, 600});
     void closeWindow(WindowID window);
     void minimize(WindowID window);

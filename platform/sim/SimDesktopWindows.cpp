@@ -100,24 +100,24 @@ std::optional<WindowFacts> SimDesktop::factsOf(const SimWindow& window) const {
 // ---------------------------------------------------------------------------
 // Opening and closing
 
-WindowID SimDesktop::openWindow(const WindowSpec& spec) {
-    SimApp* app = findApp(spec.pid);
+WindowID SimDesktop::openWindow(const WindowSpec& desc) {
+    SimApp* app = findApp(desc.pid);
     if (!app) return 0;
     SimWindow w;
     w.id = nextWindow_++;
-    w.pid = spec.pid;
+    w.pid = desc.pid;
     w.element = nextElement_++;
-    w.kind = spec.kind;
-    w.hasNumber = spec.hasNumber;
-    w.title = spec.title;
-    w.fixedSize = spec.fixedSize;
-    w.minSize = spec.minSize;
-    w.minimized = spec.minimized;
-    Rect f = finite(spec.frame) ? spec.frame : Rect{100, 100, 800, 600};
-    const Size size = atLeast(f.size(), spec.minSize);
+    w.kind = desc.kind;
+    w.hasNumber = desc.hasNumber;
+    w.title = desc.title;
+    w.fixedSize = desc.fixedSize;
+    w.minSize = desc.minSize;
+    w.minimized = desc.minimized;
+    Rect f = finite(desc.frame) ? desc.frame : Rect{100, 100, 800, 600};
+    const Size size = atLeast(f.size(), desc.minSize);
     w.frame = {f.x, f.y, size.width, size.height};
-    if (spec.spaces) {
-        w.spaces = *spec.spaces;
+    if (desc.spaces) {
+        w.spaces = *desc.spaces;
     } else {
         const SimDisplayState* d = displayAt(w.frame.centre());
         if (!d) d = displayOfWindow(w);
@@ -128,7 +128,7 @@ WindowID SimDesktop::openWindow(const WindowSpec& spec) {
     zOrder_.insert(zOrder_.begin(), id);
     const SimWindow& stored = windows_[id] = std::move(w);
     emitWindow(WindowEvent::created, stored);
-    if (spec.focus && !spec.minimized) {
+    if (desc.focus && !desc.minimized) {
         app->focusedWindow = id;
         emitWindow(WindowEvent::focusChanged, stored);
     }
@@ -136,11 +136,11 @@ WindowID SimDesktop::openWindow(const WindowSpec& spec) {
 }
 
 WindowID SimDesktop::openWindow(ProcessID pid, std::string title, Rect frame) {
-    WindowSpec spec;
-    spec.pid = pid;
-    spec.title = std::move(title);
-    spec.frame = frame;
-    return openWindow(spec);
+    WindowSpec desc;
+    desc.pid = pid;
+    desc.title = std::move(title);
+    desc.frame = frame;
+    return openWindow(desc);
 }
 
 void SimDesktop::eraseWindow(WindowID window) {

@@ -341,10 +341,10 @@ TEST_F(Focusing, AStallingApplicationIsActivatedAfterTheSlideOnlyWhileTheStripSl
 
 TEST_F(Focusing, AReportedWindowTheTrackerMissedIsTakenOnOnlyWithAHandle) {
     threeApps();
-    AppSpec spec;
-    spec.name = "Quiet";
-    spec.regular = false;
-    const ProcessID quiet = desk.launchApp(spec);
+    AppSpec desc;
+    desc.name = "Quiet";
+    desc.regular = false;
+    const ProcessID quiet = desk.launchApp(desc);
     const WindowID missed = desk.openWindow(quiet, "Missed");
     const WindowID bare = desk.openWindow(quiet, "Bare");
 

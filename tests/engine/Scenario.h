@@ -106,11 +106,11 @@ protected:
         if (found != apps_.end()) {
             pid = found->second;
         } else {
-            AppSpec spec;
-            spec.name = appName;
-            spec.bundleID = "com.example." + appName;
-            spec.regular = false;
-            pid = apps_[appName] = desk.launchApp(spec);
+            AppSpec desc;
+            desc.name = appName;
+            desc.bundleID = "com.example." + appName;
+            desc.regular = false;
+            pid = apps_[appName] = desk.launchApp(desc);
         }
         const WindowID id = desk.openWindow(pid, appName + " window", frame);
         WindowManager& wm = manager();

@@ -38,11 +38,11 @@ protected:
     // An application the tracker never looks at by itself (not a regular one),
     // so a test can hand its windows to the tracker directly.
     ProcessID quietApp(const std::string& name) {
-        AppSpec spec;
-        spec.name = name;
-        spec.bundleID = "com.example." + name;
-        spec.regular = false;
-        return desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = name;
+        desc.bundleID = "com.example." + name;
+        desc.regular = false;
+        return desk.launchApp(desc);
     }
     WindowPtr trackQuiet(ProcessID pid, Rect frame, bool withFrame = true) {
         const WindowID id = desk.openWindow(pid, "", frame);
@@ -137,11 +137,11 @@ TEST_F(Tracking, AnApplicationAnsweringAfterTheTimeOutStillGetsItsWindowsLaidOut
 TEST_F(Tracking, ALaunchingApplicationIsObservedUntilItAnswers) {
     start();
     auto launching = [&](const std::string& name, double launchTime) {
-        AppSpec spec;
-        spec.name = name;
-        spec.bundleID = "com.example." + name;
-        spec.launchTime = launchTime;
-        return desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = name;
+        desc.bundleID = "com.example." + name;
+        desc.launchTime = launchTime;
+        return desk.launchApp(desc);
     };
     const ProcessID soonPid = launching("Soon", 3.0);
     const ProcessID neverPid = launching("Never", 8.0);
@@ -159,10 +159,10 @@ TEST_F(Tracking, ALaunchingApplicationIsObservedUntilItAnswers) {
 
 TEST_F(Tracking, AnApplicationWithoutBundleIdentifierIsNamedByItsPid) {
     start();
-    AppSpec spec;
-    spec.name = "Bare";
-    spec.regular = false;
-    const ProcessID pid = desk.launchApp(spec);
+    AppSpec desc;
+    desc.name = "Bare";
+    desc.regular = false;
+    const ProcessID pid = desk.launchApp(desc);
     const WindowPtr window = trackQuiet(pid, {100, 100, 300, 300});
     ASSERT_TRUE(window);
     EXPECT_EQ(window->bundleID, "pid." + std::to_string(pid));
@@ -268,10 +268,10 @@ TEST_F(Tracking, ANonStandardWindowIsReadThreeTimesMoreAndANonWindowNever) {
     const ProcessID pid = app("Mail");
     settle(0.5);
     auto open = [&](WindowKind kind) {
-        WindowSpec spec;
-        spec.pid = pid;
-        spec.kind = kind;
-        return desk.openWindow(spec);
+        WindowSpec desc;
+        desc.pid = pid;
+        desc.kind = kind;
+        return desk.openWindow(desc);
     };
 
     // Becomes standard between the second and third re-read: tracked.

@@ -41,20 +41,20 @@ TEST_F(RandomDesktop, AnySequenceOfOperationsIsSafe) {
         const Rect frame{coord(), coord(), length(), length()};
         switch (pick(34)) {
             case 0: case 1: {
-                AppSpec spec;
-                spec.latency = pick(4) * 0.05;
-                spec.launchTime = pick(3) == 0 ? 0.4 : 0;
-                desk.launchApp(spec);
+                AppSpec desc;
+                desc.latency = pick(4) * 0.05;
+                desc.launchTime = pick(3) == 0 ? 0.4 : 0;
+                desk.launchApp(desc);
                 break;
             }
             case 2: desk.quitApp(pid); break;
             case 3: case 4: case 5: {
-                WindowSpec spec;
-                spec.pid = pid;
-                spec.frame = frame;
-                spec.kind = static_cast<WindowKind>(pick(3));
-                spec.minSize = {static_cast<double>(pick(3) * 300), 0};
-                desk.openWindow(spec);
+                WindowSpec desc;
+                desc.pid = pid;
+                desc.frame = frame;
+                desc.kind = static_cast<WindowKind>(pick(3));
+                desc.minSize = {static_cast<double>(pick(3) * 300), 0};
+                desk.openWindow(desc);
                 break;
             }
             case 6: desk.closeWindow(id); break;

@@ -36,10 +36,10 @@ TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameAndKeepASizeRequest
 
 TEST_F(SimFrameWriterTest, WindowsKeepTheirMinimumSizeAndSayWhatTheyGot) {
     const ProcessID pid = connectedApp();
-    WindowSpec spec;
-    spec.pid = pid;
-    spec.minSize = {500, 200};
-    const WindowID id = desk.openWindow(spec);
+    WindowSpec desc;
+    desc.pid = pid;
+    desc.minSize = {500, 200};
+    const WindowID id = desk.openWindow(desc);
     std::vector<std::tuple<WindowID, Size, Size>> resizes;
     writer->onResize = [&](WindowID w, Size asked, Size got) { resizes.emplace_back(w, asked, got); };
 

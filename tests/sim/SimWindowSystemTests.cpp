@@ -6,9 +6,9 @@ using tessaline::testing::SimDesktopTest;
 using SimWindowSystemTest = SimDesktopTest;
 
 TEST_F(SimWindowSystemTest, AnswersArriveOnlyOnTheSchedulersTurnAfterTheLatency) {
-    AppSpec spec;
-    spec.latency = 0.05;
-    const ProcessID pid = desk.launchApp(spec);
+    AppSpec desc;
+    desc.latency = 0.05;
+    const ProcessID pid = desk.launchApp(desc);
     const WindowID id = desk.openWindow(pid, "Notes", {10, 30, 500, 400});
     const WindowHandle handle = desk.handleOf(id);
 
@@ -99,10 +99,10 @@ TEST_F(SimWindowSystemTest, HungApplicationDelaysOnlyItselfAndAnswersAbsent) {
 }
 
 TEST_F(SimWindowSystemTest, LaunchingApplicationConnectsOnlyOnceLaunched) {
-    AppSpec spec;
-    spec.name = "Slow";
-    spec.launchTime = 1.0;
-    const ProcessID pid = desk.launchApp(spec);
+    AppSpec desc;
+    desc.name = "Slow";
+    desc.launchTime = 1.0;
+    const ProcessID pid = desk.launchApp(desc);
     desk.openWindow(pid, "Welcome");
 
     std::vector<std::optional<std::size_t>> answers;
@@ -167,20 +167,20 @@ TEST_F(SimWindowSystemTest, WindowVanishingBetweenCallsAnswersAbsent) {
 
 TEST_F(SimWindowSystemTest, FactsAreCompleteOnlyForStandardWindows) {
     const ProcessID pid = connectedApp();
-    WindowSpec spec;
-    spec.pid = pid;
-    spec.title = "Save?";
-    spec.kind = WindowKind::dialog;
-    const WindowID dialog = desk.openWindow(spec);
-    spec.kind = WindowKind::notWindow;
-    const WindowID popover = desk.openWindow(spec);
-    spec.kind = WindowKind::standard;
-    spec.hasNumber = false;
-    const WindowID unnumbered = desk.openWindow(spec);
-    spec.hasNumber = true;
-    spec.title = "Doc";
-    spec.fixedSize = true;
-    const WindowID doc = desk.openWindow(spec);
+    WindowSpec desc;
+    desc.pid = pid;
+    desc.title = "Save?";
+    desc.kind = WindowKind::dialog;
+    const WindowID dialog = desk.openWindow(desc);
+    desc.kind = WindowKind::notWindow;
+    const WindowID popover = desk.openWindow(desc);
+    desc.kind = WindowKind::standard;
+    desc.hasNumber = false;
+    const WindowID unnumbered = desk.openWindow(desc);
+    desc.hasNumber = true;
+    desc.title = "Doc";
+    desc.fixedSize = true;
+    const WindowID doc = desk.openWindow(desc);
 
     std::vector<WindowFacts> listed;
     system->windows(pid, [&](std::vector<WindowFacts> list) { listed = std::move(list); });
