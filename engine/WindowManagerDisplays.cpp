@@ -85,9 +85,10 @@ void WindowManager::spaceChanged() {
 void WindowManager::reconcileSpaces() {
     if (!system.supportsSpaces()) return;
     std::weak_ptr<WindowManager> weak = weak_from_this();
-    for (const auto& [id, window] : windows) {
+    for (const auto& entry : windows) {
+        const WindowPtr& window = entry.second;  // a plain name: lambdas below capture it
         if (window->state != ManagedWindow::State::tiled || !window->key) continue;
-        const std::vector<SpaceID> spaces = system.spacesOf(id);
+        const std::vector<SpaceID> spaces = system.spacesOf(entry.first);
         if (spaces.empty() || spaces.front() == window->key->space) continue;
         const SpaceID space = spaces.front();
         system.isFullScreen(window->handle, window->pid,

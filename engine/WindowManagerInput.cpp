@@ -16,6 +16,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// Spelled out for compilers without aggregate deduction (clang 14).
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 }  // namespace
 
