@@ -398,11 +398,20 @@ bool DragController::hasNeighbour(const Display& display, double x, double y) co
 void DragController::end(const Drag& drag, std::optional<Rect> frame) {
     if (!manager_.running || !frame) return;
     const WindowPtr window = manager_.windowRecord(drag.id);
-    if (!window || window->state != ManagedWindow::State::tiled || window->key != drag.key) return;
+    if (!window || window->state != ManagedWindow::State::tiled) return;
+    // Every layout skipped the window while it was dragged. When its strip went
+    // away under the drag (display unplugged, sent elsewhere, another Space) the
+    // drop cannot be carried out, but the strip it belongs to now must still
+    // place it, or it stays wherever the user let go.
+    const auto layOutWhereItIs = [&] {
+        if (window->key && !manager_.dragging())
+            manager_.relayout({*window->key}, true, WindowManager::ScrollPolicy::keep, true, false);
+    };
+    if (window->key != drag.key) return layOutWhereItIs();
     const auto found = manager_.strips.find(drag.key);
-    if (found == manager_.strips.end()) return;
+    if (found == manager_.strips.end()) return layOutWhereItIs();
     const std::optional<Display> display = manager_.displayByUUID(drag.key.display);
-    if (!display) return;
+    if (!display) return layOutWhereItIs();
 
     manager_.animator.assume(drag.id, *frame);
     manager_.writer.noteApplied(drag.id, *frame);

@@ -96,6 +96,10 @@ public:
     Defaults& defaults;
     Animator& animator;
 
+    // Changes at every start and stop: work begun in one run checks it and
+    // does nothing in a later one.
+    std::uint64_t generation() const { return generation_; }
+
     // Created on first access.
     WindowTracker& tracker();
     FocusController& focus();

@@ -56,9 +56,13 @@ void WindowTracker::discover(const std::vector<ProcessID>& pids,
     }
 
     std::weak_ptr<WindowTracker*> weak = self_;
-    auto answered = [weak, discovery](ProcessID pid, std::optional<std::vector<WindowFacts>> list) {
+    // An answer that outlives a stop and comes in after the next start would
+    // track windows that this run's own discovery then skips as known, and
+    // that nobody adopts: the run it belongs to must still be going.
+    const std::uint64_t run = manager_.generation();
+    auto answered = [weak, discovery, run](ProcessID pid, std::optional<std::vector<WindowFacts>> list) {
         WindowTracker* self = lockTracker(weak);
-        if (!self || !self->live()) return;
+        if (!self || !self->live() || self->manager_.generation() != run) return;
         discovery->pending.erase(pid);
         if (!list) {
             if (!discovery->finished && discovery->pending.empty()) discovery->finish();
@@ -96,9 +100,9 @@ void WindowTracker::discover(const std::vector<ProcessID>& pids,
             });
         }
     }
-    manager_.scheduler.after(kDiscoveryTimeout, [weak, discovery] {
+    manager_.scheduler.after(kDiscoveryTimeout, [weak, discovery, run] {
         WindowTracker* self = lockTracker(weak);
-        if (!self || !self->live() || discovery->finished) return;
+        if (!self || !self->live() || self->manager_.generation() != run || discovery->finished) return;
         discovery->finish();
     });
 }

@@ -235,6 +235,10 @@ void SimDesktop::leaveFullScreen(SimWindow& w, bool closing) {
         w.spaces = back;
         const Rect before = w.frame;
         w.frame = w.savedFrame;
+        // A minimum size set while it was full screen holds when it comes back.
+        const Size size = atLeast(w.frame.size(), w.minSize);
+        w.frame.width = size.width;
+        w.frame.height = size.height;
         if (before.size() != w.frame.size()) emitWindow(WindowEvent::resized, w);
     }
     if (d && d->current == space) {
