@@ -62,25 +62,25 @@ Size displaySize(std::uint32_t selector) {
 std::string World::apps(const Op& op, bool explain) {
     if (op.kind == OpKind::launchApp) {
         if (liveApps().size() >= 8) return said(explain, "launchApp: enough apps already");
-        AppSpec spec;
-        spec.name = "App" + std::to_string(op.a % 100);
-        if (op.a % 7 != 6) spec.bundleID = "com.stress.app" + std::to_string(op.a % 6);
-        spec.regular = op.b % 10 != 0;
-        spec.launchTime = (op.b >> 8) % 4 == 0 ? op.x * 3.0 : 0;
-        spec.latency = (op.b >> 12) % 10 == 0 ? 0.2 : 0.005 + op.y * 0.05;
-        const ProcessID pid = desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = "App" + std::to_string(op.a % 100);
+        if (op.a % 7 != 6) desc.bundleID = "com.stress.app" + std::to_string(op.a % 6);
+        desc.regular = op.b % 10 != 0;
+        desc.launchTime = (op.b >> 8) % 4 == 0 ? op.x * 3.0 : 0;
+        desc.latency = (op.b >> 12) % 10 == 0 ? 0.2 : 0.005 + op.y * 0.05;
+        const ProcessID pid = desk.launchApp(desc);
         appNotes[pid];
         if ((op.b >> 16) % 2 == 0) {
             WindowSpec window;
             window.pid = pid;
-            window.title = spec.name + " first";
+            window.title = desc.name + " first";
             window.frame = randomFrame(op.a, op.y, op.x);
             const WindowID id = desk.openWindow(window);
             if (id) notes[id] = WindowNote{pid, WindowKind::standard, true, false};
         }
-        return said(explain, "launch " + spec.name + " pid " + std::to_string(pid) +
-                                 (spec.regular ? "" : " (not regular)") + " launchTime " +
-                                 std::to_string(spec.launchTime));
+        return said(explain, "launch " + desc.name + " pid " + std::to_string(pid) +
+                                 (desc.regular ? "" : " (not regular)") + " launchTime " +
+                                 std::to_string(desc.launchTime));
     }
     const auto pid = pickApp(op.a);
     if (!pid) return said(explain, toString(op.kind) + ": no app");
@@ -133,15 +133,15 @@ std::string World::apps(const Op& op, bool explain) {
 // Windows
 
 std::string World::windows(const Op& op, bool explain) {
-    WindowSpec spec;
+    WindowSpec desc;
     WindowID opened = 0;
     switch (op.kind) {
-        case OpKind::openStandard: opened = open(op, spec); break;
-        case OpKind::openDialog: spec.kind = WindowKind::dialog; opened = open(op, spec); break;
-        case OpKind::openFixed: spec.fixedSize = true; opened = open(op, spec); break;
+        case OpKind::openStandard: opened = open(op, desc); break;
+        case OpKind::openDialog: desc.kind = WindowKind::dialog; opened = open(op, desc); break;
+        case OpKind::openFixed: desc.fixedSize = true; opened = open(op, desc); break;
         case OpKind::openRefusing:
-            spec.minSize = {400 + op.x * 900, op.y < 0.3 ? 300 + op.y * 1500 : 0};
-            opened = open(op, spec);
+            desc.minSize = {400 + op.x * 900, op.y < 0.3 ? 300 + op.y * 1500 : 0};
+            opened = open(op, desc);
             break;
         case OpKind::openOnOtherSpace:
         case OpKind::openOnTwoSpaces: {
@@ -152,21 +152,21 @@ std::string World::windows(const Op& op, bool explain) {
             SpaceID other = spaces[op.a % spaces.size()];
             if (op.kind == OpKind::openOnTwoSpaces) {
                 if (other == current) other = spaces[(op.a + 1) % spaces.size()];
-                spec.spaces = other == current ? std::vector<SpaceID>{current}
+                desc.spaces = other == current ? std::vector<SpaceID>{current}
                                                : std::vector<SpaceID>{current, other};
             } else {
-                spec.spaces = std::vector<SpaceID>{other};
+                desc.spaces = std::vector<SpaceID>{other};
             }
-            opened = open(op, spec);
+            opened = open(op, desc);
             break;
         }
         case OpKind::openOdd:
             switch (op.b % 3) {
-                case 0: spec.kind = WindowKind::notWindow; break;
-                case 1: spec.hasNumber = false; break;
-                default: spec.minimized = true; break;
+                case 0: desc.kind = WindowKind::notWindow; break;
+                case 1: desc.hasNumber = false; break;
+                default: desc.minimized = true; break;
             }
-            opened = open(op, spec);
+            opened = open(op, desc);
             break;
         default: break;
     }

@@ -168,17 +168,17 @@ World::World(std::uint64_t seed, bool rich) : seed_(seed) {
 
     const int appCount = 2 + pick(3);
     for (int i = 0; i < appCount; ++i) {
-        AppSpec spec;
-        spec.name = "App" + std::to_string(i);
-        if (!chance(0.1)) spec.bundleID = "com.stress.app" + std::to_string(pick(6));
-        spec.latency = 0.005 + unit(rng) * 0.04;
-        const ProcessID pid = desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = "App" + std::to_string(i);
+        if (!chance(0.1)) desc.bundleID = "com.stress.app" + std::to_string(pick(6));
+        desc.latency = 0.005 + unit(rng) * 0.04;
+        const ProcessID pid = desk.launchApp(desc);
         appNotes[pid];
         const int windowCount = 1 + pick(3);
         for (int w = 0; w < windowCount; ++w) {
             WindowSpec window;
             window.pid = pid;
-            window.title = spec.name + " doc " + std::to_string(w);
+            window.title = desc.name + " doc " + std::to_string(w);
             const Display display = desk.displays()[static_cast<std::size_t>(pick(static_cast<int>(desk.displays().size())))];
             window.frame = Rect{display.visible.x + unit(rng) * 400, display.visible.y + unit(rng) * 200,
                                 400 + unit(rng) * 700, 300 + unit(rng) * 400};
@@ -199,15 +199,15 @@ void World::buildRich() {
     desk.addDisplay(Rect{1440, 0, 1920, 1080}, "Right");
     config.animationDuration = 0.2;
     for (int i = 0; i < 3; ++i) {
-        AppSpec spec;
-        spec.name = "App" + std::to_string(i);
-        spec.bundleID = "com.stress.app" + std::to_string(i);
-        const ProcessID pid = desk.launchApp(spec);
+        AppSpec desc;
+        desc.name = "App" + std::to_string(i);
+        desc.bundleID = "com.stress.app" + std::to_string(i);
+        const ProcessID pid = desk.launchApp(desc);
         appNotes[pid];
         for (int n = 0; n < (i == 2 ? 2 : 3); ++n) {
             const Rect area = desk.displays()[i == 2 ? 1 : 0].visible;
             const Rect frame{area.x + 60.0 * (3 * i + n), area.y + 20, 600, 500};
-            const WindowID id = desk.openWindow(pid, spec.name + " doc " + std::to_string(n), frame);
+            const WindowID id = desk.openWindow(pid, desc.name + " doc " + std::to_string(n), frame);
             notes[id] = WindowNote{pid, WindowKind::standard, true, false};
         }
     }
@@ -328,18 +328,18 @@ Rect World::randomFrame(std::uint32_t selector, double x, double y) const {
                 area.y + y * std::max(1.0, area.height - height), width, height};
 }
 
-WindowID World::open(const Op& op, WindowSpec spec) {
+WindowID World::open(const Op& op, WindowSpec desc) {
     if (liveWindows().size() >= 24) return 0;
     const auto pid = pickApp(op.a);
     if (!pid) return 0;
-    spec.pid = *pid;
-    spec.title = "Doc " + std::to_string(op.a % 40);
-    if (spec.frame == WindowSpec{}.frame) spec.frame = randomFrame(op.b, op.x, op.y);
-    spec.focus = (op.b >> 28) % 4 != 0;
-    const WindowID id = desk.openWindow(spec);
+    desc.pid = *pid;
+    desc.title = "Doc " + std::to_string(op.a % 40);
+    if (desc.frame == WindowSpec{}.frame) desc.frame = randomFrame(op.b, op.x, op.y);
+    desc.focus = (op.b >> 28) % 4 != 0;
+    const WindowID id = desk.openWindow(desc);
     if (id == 0) return 0;
     const AppNote& app = appNotes[*pid];
-    notes[id] = WindowNote{*pid, spec.kind, spec.hasNumber, app.troubledNow};
+    notes[id] = WindowNote{*pid, desc.kind, desc.hasNumber, app.troubledNow};
     return id;
 }
 

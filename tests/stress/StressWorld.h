@@ -162,7 +162,7 @@ private:
     std::optional<WindowID> pickTiled(std::uint32_t selector) const;
     std::optional<std::string> pickDisplay(std::uint32_t selector) const;
     Rect randomFrame(std::uint32_t selector, double x, double y) const;
-    WindowID open(const Op& op, WindowSpec spec);
+    WindowID open(const Op& op, WindowSpec desc);
     void markTrouble(ProcessID pid, bool troubled);
     void displace(WindowID id, const Rect& before);
     void stopEngine(const std::function<void()>& how);
