@@ -62,6 +62,10 @@ private:
     // not equality), so a late answer for a closed and re-created window is
     // dropped.
     bool isCurrent(const WindowPtr& window) const;
+    // A minimised or hidden window comes back with fresh facts: its new state
+    // and, when it tiles again, the strip it goes to.
+    std::optional<StripKey> comeBack(const WindowPtr& window, const WindowFacts& facts,
+                                     ManagedWindow::State from);
     void unminimize(const WindowPtr& window, const WindowFacts& facts);
     void unhide(const WindowPtr& window, const WindowFacts& facts);
     void reclassified(const WindowPtr& window, const WindowFacts& facts);

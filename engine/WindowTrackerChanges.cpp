@@ -38,16 +38,21 @@ void WindowTracker::setMinimized(const WindowPtr& window, bool minimized) {
     if (auto key = manager_.removeFromStrip(*window)) relayout(manager_, {*key}, true, Policy::reveal);
 }
 
-void WindowTracker::unminimize(const WindowPtr& window, const WindowFacts& facts) {
-    if (!isCurrent(window) || window->state != State::minimized) return;
+std::optional<StripKey> WindowTracker::comeBack(const WindowPtr& window, const WindowFacts& facts,
+                                                State from) {
+    if (!isCurrent(window) || window->state != from) return std::nullopt;
     window->state = classify(*window, facts);
-    if (window->state != State::tiled) return;
+    if (window->state != State::tiled) return std::nullopt;
+    // Back to the strip it left while that strip is on screen, else where it stands now.
     if (!window->key || !manager_.isActive(*window->key)) window->key = keyFor(*window, facts);
-    if (!window->key) {
-        window->state = State::floating;
-        return;
-    }
-    const StripKey key = *window->key;
+    if (!window->key) window->state = State::floating;
+    return window->key;
+}
+
+void WindowTracker::unminimize(const WindowPtr& window, const WindowFacts& facts) {
+    const auto back = comeBack(window, facts, State::minimized);
+    if (!back) return;
+    const StripKey key = *back;
     Log::windows([&] { return window->tag() + " back from the Dock"; });
     manager_.insertAtSlot(*window, true);
     relayout(manager_, {key}, true, Policy::reveal);
@@ -93,15 +98,9 @@ void WindowTracker::appHidden(ProcessID pid, bool hidden) {
 }
 
 void WindowTracker::unhide(const WindowPtr& window, const WindowFacts& facts) {
-    if (!isCurrent(window) || window->state != State::hidden) return;
-    window->state = classify(*window, facts);
-    if (window->state != State::tiled) return;
-    if (!window->key || !manager_.isActive(*window->key)) window->key = keyFor(*window, facts);
-    if (!window->key) {
-        window->state = State::floating;
-        return;
-    }
-    const StripKey key = *window->key;
+    const auto back = comeBack(window, facts, State::hidden);
+    if (!back) return;
+    const StripKey key = *back;
     Strip& strip = manager_.strips[key];
     if (!strip.contains(window->id)) strip.insertWindow(window->id, manager_.config.defaultWidth, std::nullopt, false);
     relayout(manager_, {key}, true, Policy::reveal);
