@@ -19,18 +19,11 @@
 #include "engine/SessionController.h"
 #include "engine/SessionStore.h"
 #include "engine/WindowTracker.h"
+#include "engine/Overloaded.h"
 
 namespace tessaline {
 
 namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
-// Spelled out for compilers without aggregate deduction (clang 14).
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // A list of keys with duplicates dropped, first occurrence kept. Key lists are
 // a handful long, so a linear scan beats hashing.

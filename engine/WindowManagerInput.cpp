@@ -6,21 +6,10 @@
 #include <variant>
 
 #include "engine/FocusController.h"
+#include "engine/Overloaded.h"
 #include "engine/ScrollController.h"
 
 namespace tessaline {
-
-namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
-// Spelled out for compilers without aggregate deduction (clang 14).
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
-
-}  // namespace
 
 void WindowManager::handle(const InputEvent& event) {
     if (!running) return;
