@@ -149,6 +149,14 @@ void DragController::poll() {
         return;
     }
     const WindowPtr window = manager_.windows.at(drag->id);
+    if (window->state != ManagedWindow::State::tiled) {
+        // It left the strip under the user's hand (full screen, minimised):
+        // there is nothing to drop, and while it counted as dragged its own
+        // changes of size went unheeded.
+        cancel();
+        manager_.overlays.showDropIndicator(std::nullopt, std::nullopt);
+        return;
+    }
     std::weak_ptr<DragController*> weak = self_;
 
     if ((manager_.input.pressedButtons() & 1) == 0) {

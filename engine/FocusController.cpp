@@ -64,6 +64,14 @@ FocusController::FocusController(WindowManager& manager)
 
 FocusController::~FocusController() = default;
 
+void FocusController::dropPendingWork() {
+    // Everything deferred holds the old handle weakly and now finds nothing.
+    self_ = std::make_shared<FocusController*>(this);
+    pendingFocus.reset();
+    quietFocus.reset();
+    revealAfterClick.reset();
+}
+
 // ---------------------------------------------------------------------------
 // Focus follows the strip
 
@@ -80,6 +88,7 @@ void FocusController::request(WindowID id, bool warp) {
                                 now + kRequestWindow + (defer ? manager_.config.animationDuration : 0),
                                 false};
     manager_.focusedID = id;
+    focusedPid = window->pid;
     if (!defer) {
         activate(window, warp);
         return;
@@ -239,6 +248,7 @@ void FocusController::apply(WindowID id, ProcessID pid, std::optional<WindowHand
 
     applied = request;
     manager_.focusedID = id;
+    focusedPid = pid;
 
     const WindowPtr window = manager_.windowRecord(id);
     if (!window) {

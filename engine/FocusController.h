@@ -43,6 +43,10 @@ public:
     std::optional<WindowID> revealAfterClick;
     double lastPointerCheck = 0;
     std::optional<WindowID> logged;
+    // The application of the window `focusedID` names, kept because that
+    // window may not be tracked yet: when the application quits first, the
+    // focus must go with it.
+    std::optional<ProcessID> focusedPid;
     std::set<std::string> slowToActivate;  // bundle ids; persisted under "slowToActivate"
 
     void request(WindowID id, bool warp);
@@ -54,6 +58,9 @@ public:
                bool reveal, int request);
     void activate(const std::shared_ptr<ManagedWindow>& window, bool warp);
     void confirm(WindowID id, int attempt);
+    // Tiling stopped: answers and timers still on their way belong to a run
+    // that is over and must not act in the next one.
+    void dropPendingWork();
 
 private:
     // Whether a report of another window passes while `pending` waits.

@@ -122,7 +122,8 @@ public:
     AppliedHandler onApplied;
 
     // Queue a frame; with writeSize false only the position is written. At most
-    // one write per window is pending: a newer frame replaces it.
+    // one write per window is pending: a newer frame replaces it. A size is
+    // never lost: one given up on after its retries goes with the next write.
     virtual void write(WindowID window, ProcessID pid, const WindowHandle& handle, Rect frame,
                        bool writeSize) = 0;
     // The last frame written to, or noted for, the window.

@@ -174,15 +174,8 @@ void WindowManager::stop() {
     system.stop();
     input.stop();
     if (drag_) drag_->cancel();
-    if (tracker_) {
-        tracker_->resizeChecks.clear();
-        tracker_->fullScreenChecks.clear();
-    }
-    if (focus_) {
-        focus_->pendingFocus.reset();
-        focus_->quietFocus.reset();
-        focus_->revealAfterClick.reset();
-    }
+    if (tracker_) tracker_->dropPendingWork();
+    if (focus_) focus_->dropPendingWork();
     if (scroll_) scroll_->reset();
     if (chord_) chord_->start.reset();
     input.watchKeys(false);

@@ -24,6 +24,13 @@ WindowTracker::~WindowTracker() = default;
 
 bool WindowTracker::live() const { return manager_.running; }
 
+void WindowTracker::dropPendingWork() {
+    // Everything deferred holds the old handle weakly and now finds nothing.
+    self_ = std::make_shared<WindowTracker*>(this);
+    resizeChecks.clear();
+    fullScreenChecks.clear();
+}
+
 bool WindowTracker::isCurrent(const WindowPtr& window) const {
     if (!window || !manager_.running) return false;
     auto found = manager_.windows.find(window->id);
@@ -84,6 +91,9 @@ void WindowTracker::discover(const std::vector<ProcessID>& pids,
         std::vector<StripKey> keys;
         for (const WindowPtr& window : tiled)
             if (window->key) addKey(keys, *window->key);
+        // Adopting also gave the saved layout to every strip seen for the
+        // first time, which may be a strip none of these windows joined.
+        for (const StripKey& key : self->manager_.activeKeys()) addKey(keys, key);
         if (!keys.empty()) relayout(self->manager_, keys, true, Policy::keep);
     };
 

@@ -54,6 +54,9 @@ public:
     void scheduleResizeCheck(const WindowPtr& window);
     void resizedOnItsOwn(const WindowPtr& window, std::optional<Rect> frame, bool fullScreen);
     void scheduleFullScreenCheck(const WindowPtr& window);
+    // Tiling stopped: answers and timers still on their way belong to a run
+    // that is over and must not act in the next one.
+    void dropPendingWork();
 
 private:
     // The work every answer would have done is pointless once tiling stopped.

@@ -8,6 +8,7 @@
 #include "core/Parking.h"
 #include "engine/Animator.h"
 #include "engine/DragController.h"
+#include "engine/FocusController.h"
 #include "engine/Log.h"
 #include "engine/WindowManager.h"
 #include "engine/WindowTracker.h"
@@ -73,6 +74,9 @@ void WindowTracker::appTerminated(ProcessID pid) {
         auto strip = manager_.strips.find(*window->key);
         if (strip != manager_.strips.end() && strip->second.remove(window->id)) addKey(keys, *window->key);
     }
+    // The focus may also name a window of this application that was reported
+    // focused before the tracker took it on.
+    if (manager_.focusedID && manager_.focus().focusedPid == pid) manager_.focusedID.reset();
     if (!keys.empty()) relayout(manager_, keys, true, Policy::reveal);
 }
 

@@ -204,14 +204,16 @@ void SimDesktop::removeDisplay(const std::string& uuid) {
         bool onGone = false;
         for (SpaceID s : w.spaces) onGone = onGone || contains(gone.spaces, s);
         if (!onGone) continue;
-        if (w.fullScreen) {
-            w.fullScreen = false;
-            w.frame = w.savedFrame;
+        // A full-screen window leaves full screen for its old frame; the
+        // change of size is noticed like any other.
+        Rect moved = w.fullScreen ? w.savedFrame : w.frame;
+        w.fullScreen = false;
+        if (displays_.empty()) {
+            w.frame = moved;
+            continue;
         }
-        if (displays_.empty()) continue;
         const SimDisplayState& home = displays_.front();
         w.spaces = {home.current};
-        Rect moved = w.frame;
         moved.x += home.display.frame.x - gone.display.frame.x;
         moved.y += home.display.frame.y - gone.display.frame.y;
         moved = Parking::fit(moved, home.display.visible);

@@ -20,7 +20,9 @@ void SimFrameWriter::write(WindowID window, ProcessID pid, const WindowHandle& h
         it->second.writeSize = it->second.writeSize || writeSize;
         return;
     }
-    pending_[window] = Job{pid, handle, frame, writeSize, 0};
+    // A size given up on earlier is still owed: the engine believes it was
+    // written and will only send positions from now on.
+    pending_[window] = Job{pid, handle, frame, writeSize || sizeOwed_.count(window) > 0, 0};
     scheduleFlush(window, pid);
 }
 
@@ -44,6 +46,7 @@ void SimFrameWriter::flush(WindowID window, bool timedOut, double elapsed) {
     history_.push_back({now(), window, job.pid, job.frame, job.writeSize, result});
 
     if (job.writeSize) {
+        sizeOwed_.erase(window);
         applied_[window] = Rect{job.frame.x, job.frame.y, result.width, result.height};
         if (onResize) {
             desk_->post(0, [this, window, asked = job.frame.size(), got = result.size()] {
@@ -69,7 +72,11 @@ void SimFrameWriter::announceApplied() {
 
 void SimFrameWriter::retry(WindowID window, Job job) {
     unanswered_[job.pid] = now();
-    if (job.attempts >= kMaxRetries) return;  // dropped; the next write starts afresh
+    if (job.attempts >= kMaxRetries) {
+        // Dropped; the next write starts afresh, with this one's size if it had one.
+        if (job.writeSize) sizeOwed_.insert(window);
+        return;
+    }
     if (pending_.count(window)) return;       // a newer frame is on its way already
     ++job.attempts;
     const ProcessID pid = job.pid;
@@ -109,6 +116,7 @@ void SimFrameWriter::forget(ProcessID /*pid*/) {
 
 void SimFrameWriter::forgetWindow(WindowID window) {
     applied_.erase(window);
+    sizeOwed_.erase(window);
     sizedAt_.erase(window);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "engine/Platform.h"
@@ -76,6 +77,7 @@ private:
     std::map<WindowID, Job> pending_;
     std::map<WindowID, Rect> applied_;
     std::map<WindowID, double> sizedAt_;
+    std::set<WindowID> sizeOwed_;  // sizes dropped after their retries
     std::map<ProcessID, double> unanswered_;
     std::map<ProcessID, double> sluggish_;
     bool appliedNoticePending_ = false;

@@ -151,6 +151,49 @@ TEST_F(SessionScenario, LayoutComesBackAfterARestartWithNewNumbersAndTitles) {
     EXPECT_TRUE(session().unseen.empty());
 }
 
+// A discovery answered after its time-out adopts windows and offers the saved
+// layout to every strip seen for the first time, also to strips none of the
+// late windows joined; such a strip was rebuilt but never laid out, so its
+// windows stayed where the old arrangement had put them.
+TEST_F(SessionScenario, AStripRestoredByALateDiscoveryIsLaidOut) {
+    const WindowID inbox = openWindow("Mail", "Inbox");
+    const WindowID draft = openWindow("Mail", "Draft");
+    startTiling();
+    wm().strips[primaryKey()] = Strip({Column({inbox}, 0.3), Column({draft}, 0.6)}, 0, 0);
+    relayoutEverything();
+    settle();
+    quit();
+    desk.closeWindow(inbox);
+    desk.closeWindow(draft);
+
+    // An application slower than the discovery's time-out, with only a
+    // floating window, and the mail windows back between the time-out and
+    // its answer.
+    const ProcessID slow = app("Slow");
+    WindowSpec palette;
+    palette.pid = slow;
+    palette.title = "Palette";
+    palette.fixedSize = true;
+    desk.openWindow(palette);
+    desk.setLatency(slow, 3.0);
+    relaunch();
+    wm().start();
+    desk.advance(2.0);  // the discovery has timed out and laid out what it had
+    const WindowID newInbox = openWindow("Mail", "Inbox");
+    const WindowID newDraft = openWindow("Mail", "Draft");
+    desk.advance(0.5);
+    ASSERT_FALSE(logged("layout", "restored 2 windows' saved layout"));
+    settle(5);
+    ASSERT_TRUE(logged("layout", "restored 2 windows' saved layout"));
+    ASSERT_DOUBLE_EQ(stripAt(primaryKey()).columns.at(0).width, 0.3);
+
+    const auto inboxTarget = wm().animator.target(newInbox);
+    const auto draftTarget = wm().animator.target(newDraft);
+    relayoutEverything();
+    EXPECT_EQ(wm().animator.target(newInbox), inboxTarget);
+    EXPECT_EQ(wm().animator.target(newDraft), draftTarget);
+}
+
 TEST_F(SessionScenario, OldStripsAndVeryOldSetupsAreDroppedAtStart) {
     const auto strip = [](std::string display, std::optional<Timestamp> seen) {
         return SavedStrip{std::move(display), 1, {{0.5, false, {1.0}, {{7, "com.example.App", "x"}}}}, seen};

@@ -25,3 +25,26 @@ TEST_F(SimStressFindings, MinimumSizeSetDuringFullScreenHoldsWhenItLeaves) {
     const Rect released = *desk.frameOf(id);
     EXPECT_LE(released.maxX(), 1440);
 }
+
+// A frame with a new size was given up on while the application refused
+// writes; the engine's later frames for the window carried only positions
+// (it had asked for that size already), so the size never arrived.
+TEST_F(SimStressFindings, ASizeGivenUpOnIsWrittenWithTheNextFrame) {
+    const ProcessID pid = connectedApp();
+    const WindowID id = desk.openWindow(pid, "w", {100, 100, 800, 600});
+    desk.setRefusesWrites(pid, true);
+    writer->write(id, pid, desk.handleOf(id), {0, 30, 400, 400}, true);
+    desk.advance(3.0);
+    ASSERT_EQ(writer->pendingCount(), 0u);  // dropped after its retries
+    desk.setRefusesWrites(pid, false);
+
+    writer->write(id, pid, desk.handleOf(id), {200, 30, 400, 400}, false);
+    desk.advance(0.5);
+    EXPECT_EQ(desk.frameOf(id), (Rect{200, 30, 400, 400}));
+
+    // Once the size has landed, positions go alone again.
+    writer->write(id, pid, desk.handleOf(id), {300, 30, 400, 400}, false);
+    desk.advance(0.5);
+    ASSERT_FALSE(writer->history().empty());
+    EXPECT_FALSE(writer->history().back().writeSize);
+}

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <string_view>
 #include <ostream>
 #include <sstream>
 
 #include "engine/Action.h"
+#include "engine/Log.h"
 #include "platform/sim/SimInput.h"
 
 namespace tessaline::stress {
@@ -42,11 +45,26 @@ Outcome replay(std::uint64_t seed, const std::vector<Op>& ops, Start start, std:
         outcome.violation = v;
         return outcome;
     }
+    // TESSALINE_TRACE=log also shows what the engine logged during each op.
+    const char* traceMode = std::getenv("TESSALINE_TRACE");
+    const bool withLog = trace && traceMode && std::string_view(traceMode) == "log";
+    if (withLog) {
+        LogStore::shared().setCollectsDebug(true);
+        LogStore::shared().clear();
+    }
     for (std::size_t i = 0; i < ops.size(); ++i) {
         const Op& op = ops[i];
         const std::string said = world->run(op, trace != nullptr);
         if (trace) *trace << "  [" << i << "] t=" << world->desk.now() << "  " << said << "  (" << describe(op) << ")\n";
         world->advance(op.dt);
+        if (withLog) {
+            const WindowManager& wm = *world->wm;
+            *trace << "        (focusedID " << (wm.focusedID ? std::to_string(*wm.focusedID) : "none") << ", "
+                   << wm.windows.size() << " tracked)\n";
+            for (const LogRecord& record : LogStore::shared().records())
+                *trace << "        " << record.category << ": " << record.message << "\n";
+            LogStore::shared().clear();
+        }
         ++outcome.stepsRun;
         std::optional<Violation> v = checkEveryStep(*world);
         if (!v && op.kind == OpKind::settle) v = settleAndCheck(*world);
@@ -58,7 +76,13 @@ Outcome replay(std::uint64_t seed, const std::vector<Op>& ops, Start start, std:
     }
     // Every sequence ends by letting go of everything and letting time pass.
     world->run(Op{OpKind::settle});
-    if (auto v = settleAndCheck(*world)) {
+    auto v = settleAndCheck(*world);
+    if (withLog) {
+        *trace << "  the final settle\n";
+        for (const LogRecord& record : LogStore::shared().records())
+            *trace << "        " << record.category << ": " << record.message << "\n";
+    }
+    if (v) {
         outcome.violation = v;
         outcome.step = ops.size();
     }
@@ -77,6 +101,25 @@ std::vector<std::size_t> shrink(std::uint64_t seed, const std::vector<Op>& ops, 
     // Nothing after the failing op matters.
     std::vector<std::size_t> current;
     for (std::size_t i = 0; i < std::min(ops.size(), failure.step + 1); ++i) current.push_back(i);
+
+    // The cause usually lies well before the op where the failure shows, most
+    // of all when it shows only at the final settle: look for the shortest
+    // failing prefix first, at a cost of a few replays.
+    const auto prefix = [](std::size_t length) {
+        std::vector<std::size_t> indices(length);
+        for (std::size_t i = 0; i < length; ++i) indices[i] = i;
+        return indices;
+    };
+    std::size_t low = 1, high = current.size();
+    while (low < high && Clock::now() < deadline) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (fails(prefix(middle))) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    if (high < current.size()) current = prefix(high);
 
     // Delta debugging: drop ever smaller chunks while the failure persists.
     std::size_t chunks = 2;

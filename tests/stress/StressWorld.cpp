@@ -244,6 +244,11 @@ void World::advance(double seconds) {
         historySeen_ = 0;
     }
     if (!wm->running) return;
+    // A drag also starts when a window moves or resizes itself under a held
+    // button; it counts as the user's as much as one the driver began.
+    if (const auto dragging = wm->dragging()) {
+        if (auto note = notes.find(*dragging); note != notes.end()) note->second.dragged = true;
+    }
     for (const auto& [id, window] : wm->windows) {
         if (window->state != ManagedWindow::State::tiled) continue;
         const std::optional<Rect> target = wm->animator.target(id);

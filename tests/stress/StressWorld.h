@@ -82,7 +82,7 @@ struct WindowNote {
     // without the engine necessarily being told (the platform reports moves
     // only during drags, and resizes are ignored while the button is held):
     // its frame is its own until the engine next writes a position / a size.
-    bool dragged = false;  // the user pressed on it
+    bool dragged = false;  // it was dragged, by the user or by a press it moved under
     bool displacedPosition = false;
     bool displacedSize = false;
 };
