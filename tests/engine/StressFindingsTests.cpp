@@ -1,4 +1,4 @@
-// Faults the randomized stress runs (tests/stress) found in the engine, each
+// Faults the randomized stress runs (tests/engine/stress) found in the engine, each
 // reduced to the few steps that show it.
 
 #include "Scenario.h"
