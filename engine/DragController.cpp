@@ -99,14 +99,17 @@ void DragController::windowMoved(const std::shared_ptr<ManagedWindow>& window) {
     // pointer it would otherwise be taken for one the user drags.
     if (manager_.animator.isMoving(window->id)) return;
     if (!manager_.scroll().isIdle()) return;
-    if ((manager_.input.pressedButtons() & 1) == 0) return;
-    std::optional<Rect> known = manager_.animator.current(window->id);
-    if (!known) known = manager_.animator.target(window->id);
-    if (!known) return;
     // An application moving its own window while the user happens to hold
     // the button elsewhere is not a drag.
-    if (!grown(*known, clickSlop).contains(manager_.lastClickPoint)) return;
+    if (!inHand(*window)) return;
     begin(window);
+}
+
+bool DragController::inHand(const ManagedWindow& window) const {
+    if ((manager_.input.pressedButtons() & 1) == 0) return false;
+    std::optional<Rect> known = manager_.animator.current(window.id);
+    if (!known) known = manager_.animator.target(window.id);
+    return known && grown(*known, clickSlop).contains(manager_.lastClickPoint);
 }
 
 void DragController::cancel() {

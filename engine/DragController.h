@@ -49,6 +49,9 @@ public:
     std::shared_ptr<ScheduledTask> polling;
 
     void windowMoved(const std::shared_ptr<ManagedWindow>& window);
+    // The left button is held and was pressed on this window (or within a few
+    // points of its edges): the user may be moving or resizing it by hand.
+    bool inHand(const ManagedWindow& window) const;
     void cancel();
 
     void begin(const std::shared_ptr<ManagedWindow>& window);

@@ -128,7 +128,8 @@ public:
                        bool writeSize) = 0;
     // The last frame written to, or noted for, the window.
     virtual std::optional<Rect> appliedFrame(WindowID window) const = 0;
-    // Record a frame as applied without writing it (the user moved the window).
+    // Record a frame as applied without writing it (the user moved the window);
+    // a frame still waiting to be written for the window is dropped.
     virtual void noteApplied(WindowID window, Rect frame) = 0;
     // This writer wrote the window's size less than `within` seconds ago.
     virtual bool resizedRecently(WindowID window, double within) const = 0;

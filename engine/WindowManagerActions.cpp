@@ -218,6 +218,15 @@ void WindowManager::toggleFloat(const WindowPtr& window) {
                 if (!self || window->state != ManagedWindow::State::floating) return;
                 // The window may have closed while its facts were read.
                 if (self->windowRecord(window->id) != window) return;
+                // A floating window's trip to full screen or the Dock is not
+                // followed; tiling it now would put it into a strip in that
+                // state. The choice is kept: it tiles when it comes back.
+                if (facts.minimized || facts.fullScreen) {
+                    window->manualFloat = false;
+                    window->state = facts.minimized ? ManagedWindow::State::minimized
+                                                    : ManagedWindow::State::fullscreen;
+                    return;
+                }
                 const auto key = self->tracker().keyFor(*window, facts);
                 if (!key) return;
                 Log::layout([&] { return window->tag() + " tiles again"; });

@@ -121,8 +121,10 @@ void WindowTracker::moved(const WindowPtr& window, bool resized) {
         // about full screen for each of those would flood a slow application.
         if (fullScreen || !manager_.writer.resizedRecently(window->id, kOwnWriteWindow))
             scheduleFullScreenCheck(window);
-        // While the left button is held the drag controller follows the window.
-        if (tiled && (manager_.input.pressedButtons() & 1) == 0) scheduleResizeCheck(window);
+        // While the user holds the window the drag controller follows it; a
+        // button held anywhere else does not stop an application's own resize
+        // from being looked at.
+        if (tiled && !manager_.drag().inHand(*window)) scheduleResizeCheck(window);
     }
     manager_.drag().windowMoved(window);
 }
@@ -146,9 +148,17 @@ void WindowTracker::scheduleResizeCheck(const WindowPtr& window) {
         if (!self) return;
         self->resizeChecks.erase(window->id);
         WindowManager& manager = self->manager_;
-        if (!self->isCurrent(window) || window->state != State::tiled || manager.dragging() ||
-            manager.animator.isMoving(window->id) ||
+        if (!self->isCurrent(window) || window->state != State::tiled) return;
+        if (manager.dragging() == window->id) return;  // the drag follows it
+        if (manager.dragging() || manager.animator.isMoving(window->id) ||
             manager.writer.resizedRecently(window->id, kOwnSizeWindow)) {
+            // Most likely the echo of a size of ours, but the application may
+            // have resized the window at the same moment: look again once the
+            // engine (or the user's drag of another window) has left it
+            // alone, when the frame can be told from the one written.
+            // Otherwise the engine would go on believing the size it last
+            // sent and write only positions from then on.
+            self->scheduleResizeCheck(window);
             return;
         }
         manager.system.frame(window->handle, window->pid, [weak, window](std::optional<Rect> frame) {

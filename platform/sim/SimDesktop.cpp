@@ -209,7 +209,9 @@ void SimDesktop::removeDisplay(const std::string& uuid) {
         Rect moved = w.fullScreen ? w.savedFrame : w.frame;
         w.fullScreen = false;
         if (displays_.empty()) {
+            const Rect before = w.frame;
             w.frame = moved;
+            if (before.size() != moved.size()) emitWindow(WindowEvent::resized, w);
             continue;
         }
         const SimDisplayState& home = displays_.front();

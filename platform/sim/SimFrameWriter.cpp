@@ -92,7 +92,12 @@ std::optional<Rect> SimFrameWriter::appliedFrame(WindowID window) const {
     return it->second;
 }
 
-void SimFrameWriter::noteApplied(WindowID window, Rect frame) { applied_[window] = frame; }
+void SimFrameWriter::noteApplied(WindowID window, Rect frame) {
+    // The window is where the user or its application put it: a frame of
+    // ours still waiting would land afterwards and undo that.
+    pending_.erase(window);
+    applied_[window] = frame;
+}
 
 bool SimFrameWriter::resizedRecently(WindowID window, double within) const {
     auto it = sizedAt_.find(window);

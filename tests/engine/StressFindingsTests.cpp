@@ -171,5 +171,111 @@ TEST_F(StressFindings, AWindowThatGoesFullScreenMidDragComesBackTiled) {
     EXPECT_TRUE(strip(primaryKey()).contains(a));
 }
 
+// A window resized itself while the engine was sliding it (its neighbour
+// had just closed). The resize check skipped it as one of the engine's own
+// moves, so the engine went on believing the size it had sent: its later
+// frames carried only positions, and parking it left of the display, sized
+// for the old width, put it entirely off screen.
+TEST_F(StressFindings, AWindowResizingItselfInMidSlideKeepsItsFrameInStep) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Notes", "Ideas");
+    start();
+    desk.closeWindow(a);
+    desk.advance(0.01);
+    ASSERT_TRUE(manager().animator.isMoving(b));
+    const Rect f = *frameOf(b);
+    desk.setFrame(b, {f.x, f.y, f.width - 150, f.height - 80});
+    settle(3);
+    EXPECT_EQ(frameOf(b), manager().animator.target(b));
+}
+
+// An application resized its window while the user held the button down
+// somewhere else. Resize checks were skipped whenever the button was down,
+// as if the user were resizing the window by hand, so the new size was
+// never looked at and the window kept a frame of its own choosing.
+TEST_F(StressFindings, AnAppResizingItsWindowWhileTheButtonIsHeldElsewhereIsNoticed) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    start();
+    input().movePointer({700, 10});  // on the menu bar
+    input().pressButton();
+    desk.advance(0.05);
+    const Rect f = *frameOf(a);
+    desk.setFrame(a, {f.x - 500, f.y, f.width - 150, f.height});
+    desk.advance(1);
+    EXPECT_FALSE(manager().dragging().has_value());
+    input().releaseButton();
+    settle();
+    EXPECT_EQ(frameOf(a), manager().animator.target(a));
+}
+
+// A floating window went full screen (a trip the engine does not follow for
+// floating windows) and the user asked for it to tile again: the facts said
+// full screen, but it was put into a strip all the same, tiled while full
+// screen. Now it waits, and tiles once it leaves full screen.
+TEST_F(StressFindings, AFloatingWindowAskedToTileWhileFullScreenTilesWhenItLeaves) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    start();
+    manager().toggleFloat(manager().windows.at(a));
+    settle();
+    ASSERT_EQ(manager().windows.at(a)->state, ManagedWindow::State::floating);
+    desk.setFullScreen(a, true);
+    settle();
+
+    manager().toggleFloat(manager().windows.at(a));
+    settle();
+    EXPECT_FALSE(strip(keyOf(primary)).contains(a));
+    EXPECT_EQ(manager().windows.at(a)->state, ManagedWindow::State::fullscreen);
+
+    desk.setFullScreen(a, false);
+    settle();
+    EXPECT_EQ(manager().windows.at(a)->state, ManagedWindow::State::tiled);
+    EXPECT_TRUE(strip(primaryKey()).contains(a));
+}
+
+// The same just after the engine had written the window's size: the resize
+// notice was taken for the echo of that write and dropped for good.
+TEST_F(StressFindings, AWindowResizingItselfRightAfterBeingResizedKeepsItsFrameInStep) {
+    openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Notes", "Ideas");
+    start();
+    manager().perform(Action::focusLast);
+    settle();
+    ASSERT_EQ(manager().focusedID, b);
+    manager().perform(Action::wider);
+    desk.advance(0.3);  // the new width has landed; the animation is over
+    ASSERT_FALSE(manager().animator.isMoving(b));
+    const Rect f = *frameOf(b);
+    desk.setFrame(b, {f.x, f.y, f.width - 150, f.height - 80});
+    settle(3);
+    EXPECT_EQ(frameOf(b), manager().animator.target(b));
+}
+
+// And while the user dragged a window on another display: the check was
+// dropped because a drag was in progress, and the drop looks again only at
+// the strip of the dragged window.
+TEST_F(StressFindings, AWindowResizingItselfDuringAnotherDisplaysDragKeepsItsFrameInStep) {
+    desk.addDisplay(Rect{1440, 0, 1280, 1024}, "Right");
+    const WindowID a = openWindow("Mail", "Inbox");
+    const WindowID d = openWindow("Notes", "Ideas", Rect{1500, 100, 800, 600});
+    start();
+    const Rect f = *frameOf(d);
+    input().movePointer({f.x + 60, f.y + 8});
+    input().pressButton();
+    desk.advance(0.05);
+    desk.setFrame(d, {f.x + 100, f.y + 20, f.width, f.height});
+    input().movePointer({f.x + 100, f.y + 28});
+    desk.advance(0.1);
+    ASSERT_EQ(manager().dragging(), d);
+
+    const Rect g = *frameOf(a);
+    desk.setFrame(a, {g.x, g.y, g.width - 150, g.height - 80});
+    desk.advance(1);
+    input().releaseButton();
+    settle(3);
+    EXPECT_EQ(frameOf(a), manager().animator.target(a));
+}
+
 }  // namespace
 }  // namespace tessaline

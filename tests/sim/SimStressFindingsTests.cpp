@@ -48,3 +48,19 @@ TEST_F(SimStressFindings, ASizeGivenUpOnIsWrittenWithTheNextFrame) {
     ASSERT_FALSE(writer->history().empty());
     EXPECT_FALSE(writer->history().back().writeSize);
 }
+
+// A frame of the engine's was still waiting for a slow application when the
+// user's drag ended and the engine noted where the window had been dropped.
+// The old frame landed afterwards and threw the window off screen, while the
+// engine believed it was where the user had left it.
+TEST_F(SimStressFindings, AFrameNotedAsAppliedDropsTheOneStillWaiting) {
+    const ProcessID pid = connectedApp();
+    const WindowID id = desk.openWindow(pid, "w", {100, 100, 800, 600});
+    desk.setLatency(pid, 0.3);
+    writer->write(id, pid, desk.handleOf(id), {-700, 100, 800, 600}, false);
+    desk.advance(0.01);
+    writer->noteApplied(id, {100, 100, 800, 600});
+    desk.advance(1.0);
+    EXPECT_EQ(desk.frameOf(id), (Rect{100, 100, 800, 600}));
+    EXPECT_EQ(writer->appliedFrame(id), (Rect{100, 100, 800, 600}));
+}

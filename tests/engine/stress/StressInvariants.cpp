@@ -185,7 +185,8 @@ std::optional<Violation> checkLayout(World& world) {
             }
             if (!note.displacedPosition && !w->frame.overlaps(display->frame)) {
                 return fail("tiled-on-its-display", win(id) + " in " + text(key) + " is at " + text(w->frame) +
-                                                        ", entirely off its display " + text(display->frame));
+                                                        ", entirely off its display " + text(display->frame) +
+                                                        " (its target is " + text(*target) + ")");
             }
         }
     }
