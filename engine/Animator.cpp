@@ -126,12 +126,17 @@ void Animator::follow(const FrameMap& frames) {
             continue;
         }
         const Rect current = inFlight ? frameAt(flight->second, now) : last->second;
+        // The flight's frame at this instant was never handed out; the window
+        // still stands at the last one that was.
+        const bool unsent = inFlight && (last == sent_.end() || !sameOrigin(last->second, current));
         if (inFlight) flights_.erase(flight);
 
         // Sizes are never chased, only jumped: a window resized a little on
         // every tick would keep its application redrawing for nothing.
         if (sameSize(current, target)) {
             sent_[id] = current;
+            // With no follower to carry it on, nothing else would move it there.
+            if (unsent && sameOrigin(current, target)) writes.push_back({id, current, false});
         } else {
             const Rect resized = placedWithSize(current, target);
             sent_[id] = resized;

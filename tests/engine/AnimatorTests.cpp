@@ -265,6 +265,25 @@ TEST_F(AnimatorTest, FollowJumpsSizesAndTakesOverFlights) {
     EXPECT_EQ(animator->flights().at(2).from, stepped);
 }
 
+// A flight taken over by follow() at the instant its frame reached the
+// target had not handed that frame out yet: with no follower left, nothing
+// was written and the window stayed a few points short, while the animator
+// believed it had arrived.
+TEST_F(AnimatorTest, FollowTakingOverAFlightAtItsTargetStillWritesIt) {
+    place(2, {900, 0, 800, 600});
+    animator->move({{2, {2000, 0, 800, 600}}}, true, 0.29);
+    // Past the glide's end (0.29 s) but before the tick that would finish it (0.3 s).
+    scheduler.advanceTo(scheduler.now() + 0.295);
+    ASSERT_NE(sent.back().frame.x, 2000);
+    ASSERT_EQ(*animator->current(2), (Rect{2000, 0, 800, 600}));
+    sent.clear();
+
+    animator->follow({{2, {2000, 0, 800, 600}}});
+    EXPECT_FALSE(animator->isMoving(2));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], (Sent{2, {2000, 0, 800, 600}, false}));
+}
+
 // ---- bookkeeping
 
 TEST_F(AnimatorTest, CurrentTargetInvalidateAndAssume) {
