@@ -213,7 +213,16 @@ void WindowManager::apply(Config newConfig) {
         config.stripIndicator != old.stripIndicator ||
         config.stripIndicatorAlways != old.stripIndicatorAlways ||
         config.timelineLabels != old.timelineLabels || config.timelineLook != old.timelineLook;
-    if (looksDifferent) relayout(activeKeys(), true, ScrollPolicy::reveal, true, false);
+    // A display taken back into tiling shows its strip as it is now: it may
+    // have changed while nothing on that display was laid out, and the
+    // reclassification only relays out what its answers change.
+    const bool enabledAgain = std::any_of(old.disabledDisplays.begin(), old.disabledDisplays.end(),
+                                          [&](const std::string& uuid) {
+                                              return std::find(config.disabledDisplays.begin(),
+                                                               config.disabledDisplays.end(),
+                                                               uuid) == config.disabledDisplays.end();
+                                          });
+    if (looksDifferent || enabledAgain) relayout(activeKeys(), true, ScrollPolicy::reveal, true, false);
     overlays.refresh();
 }
 

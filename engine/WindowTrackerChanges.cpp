@@ -116,17 +116,18 @@ void WindowTracker::unhide(const WindowPtr& window, const WindowFacts& facts) {
 void WindowTracker::moved(const WindowPtr& window, bool resized) {
     const bool tiled = window->state == State::tiled;
     const bool fullScreen = window->state == State::fullscreen;
+    // The drag controller hears of it first: a drag it starts now follows the
+    // window from here on, and the checks below leave it alone.
+    manager_.drag().windowMoved(window);
     if (resized && (tiled || fullScreen) && manager_.dragging() != window->id) {
         // A size the program just wrote comes back as a resize notice; asking
         // about full screen for each of those would flood a slow application.
         if (fullScreen || !manager_.writer.resizedRecently(window->id, kOwnWriteWindow))
             scheduleFullScreenCheck(window);
-        // While the user holds the window the drag controller follows it; a
-        // button held anywhere else does not stop an application's own resize
-        // from being looked at.
-        if (tiled && !manager_.drag().inHand(*window)) scheduleResizeCheck(window);
+        // A window the user holds without a drag (one could not start, say
+        // during a swipe) is looked at once the button comes up.
+        if (tiled) scheduleResizeCheck(window);
     }
-    manager_.drag().windowMoved(window);
 }
 
 void WindowTracker::scheduleFullScreenCheck(const WindowPtr& window) {
@@ -151,11 +152,12 @@ void WindowTracker::scheduleResizeCheck(const WindowPtr& window) {
         if (!self->isCurrent(window) || window->state != State::tiled) return;
         if (manager.dragging() == window->id) return;  // the drag follows it
         if (manager.dragging() || manager.animator.isMoving(window->id) ||
-            manager.writer.resizedRecently(window->id, kOwnSizeWindow)) {
+            manager.writer.resizedRecently(window->id, kOwnSizeWindow) || manager.drag().inHand(*window)) {
             // Most likely the echo of a size of ours, but the application may
             // have resized the window at the same moment: look again once the
-            // engine (or the user's drag of another window) has left it
-            // alone, when the frame can be told from the one written.
+            // engine and the user (holding it, or dragging another window)
+            // have left it alone, when the frame can be told from the one
+            // written.
             // Otherwise the engine would go on believing the size it last
             // sent and write only positions from then on.
             self->scheduleResizeCheck(window);

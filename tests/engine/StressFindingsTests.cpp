@@ -2,6 +2,7 @@
 // reduced to the few steps that show it.
 
 #include "Scenario.h"
+#include "core/Layout.h"
 
 namespace tessaline {
 namespace {
@@ -275,6 +276,55 @@ TEST_F(StressFindings, AWindowResizingItselfDuringAnotherDisplaysDragKeepsItsFra
     input().releaseButton();
     settle(3);
     EXPECT_EQ(frameOf(a), manager().animator.target(a));
+}
+
+// The user resized a window by its edge while a swipe was going on, so no
+// drag could start. The resize notice was skipped because the window was in
+// the user's hand, and nothing looked at it after the button came up: the
+// engine kept the old size and later parked the narrower window entirely off
+// screen.
+TEST_F(StressFindings, AWindowResizedByHandDuringASwipeIsLookedAtOnRelease) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    start();
+    input().inject(SwipeBegan{});
+    desk.advance(0.05);
+    const Rect f = *frameOf(a);
+    input().movePointer({f.maxX() - 2, f.y + 200});
+    input().pressButton();
+    desk.advance(0.05);
+    desk.setFrame(a, {f.x, f.y, f.width - 250, f.height});
+    desk.advance(0.5);
+    ASSERT_FALSE(manager().dragging().has_value());
+    input().releaseButton();
+    input().inject(SwipeEnded{});
+    settle(3);
+    EXPECT_EQ(frameOf(a), manager().animator.target(a));
+}
+
+// A strip changed while its display was left out of tiling (a window of it
+// was hidden), and the display was taken back while its other application
+// hung: the reclassification's answers never came, nothing laid the strip
+// out again, and its windows kept the places of the old arrangement.
+TEST_F(StressFindings, ADisplayTakenBackIntoTilingIsLaidOutAsItsStripIsNow) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Notes", "Ideas");
+    start();
+    Config off = config;
+    off.disabledDisplays = {primary};
+    desk.setHung(app("Notes"), true);
+    manager().apply(off);
+    desk.hideApp(app("Mail"));
+    settle();
+    ASSERT_FALSE(strip(primaryKey()).contains(a));
+
+    manager().apply(config);
+    settle(3);
+    const std::vector<Placement> placements =
+        Layout::placements(strip(primaryKey()), desk.displays().front().visible, manager().layoutConfig(),
+                           manager().minWidths);
+    ASSERT_EQ(placements.size(), 1u);
+    EXPECT_EQ(manager().animator.target(b), placements.front().frame);
 }
 
 }  // namespace
