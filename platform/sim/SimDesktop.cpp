@@ -279,11 +279,12 @@ void SimDesktop::moveToSpace(WindowID window, SpaceID space) {
     if (!to) return;
     w->spaces = {space};
     if (from && from != to) {
-        // Keep the window's place relative to its display on the new one.
+        // Keep the window's place relative to its display on the new one,
+        // never below the window's own minimum size.
         Rect moved = w->frame;
         moved.x += to->display.frame.x - from->display.frame.x;
         moved.y += to->display.frame.y - from->display.frame.y;
-        w->frame = Parking::fit(moved, to->display.visible);
+        applyFrame(window, Parking::fit(moved, to->display.visible), true, FrameChange::byUser);
     }
     if (!isOnScreen(window)) refocusApp(w->pid);
 }

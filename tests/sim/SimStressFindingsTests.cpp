@@ -64,3 +64,16 @@ TEST_F(SimStressFindings, AFrameNotedAsAppliedDropsTheOneStillWaiting) {
     EXPECT_EQ(desk.frameOf(id), (Rect{100, 100, 800, 600}));
     EXPECT_EQ(writer->appliedFrame(id), (Rect{100, 100, 800, 600}));
 }
+
+// A window moved to a Space of a smaller display was fitted into it below
+// its minimum size, without a resize notice. Pulled on screen when tiling
+// stopped, it then grew back to its minimum and stuck out of the display.
+TEST_F(SimStressFindings, AWindowMovedToASmallerDisplaysSpaceKeepsItsMinimumSize) {
+    const ProcessID pid = connectedApp();
+    const std::string small = desk.addDisplay(Rect{1440, 0, 800, 600}, "Small");
+    const WindowID id = desk.openWindow(pid, "w", {100, 100, 1000, 700});
+    desk.setMinSize(id, {1000, 300});
+    desk.moveToSpace(id, desk.currentSpace(small));
+    ASSERT_TRUE(desk.frameOf(id).has_value());
+    EXPECT_GE(desk.frameOf(id)->width, 1000);
+}

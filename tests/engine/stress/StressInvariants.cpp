@@ -165,7 +165,7 @@ std::optional<Violation> checkLayout(World& world) {
                 actual.x = want.x;
                 actual.y = want.y;
             }
-            if (note.displacedSize) {
+            if (note.displacedSize || note.sizeRefused) {
                 actual.width = want.width;
                 actual.height = want.height;
             }

@@ -236,7 +236,10 @@ void World::advance(double seconds) {
         const auto note = notes.find(history[historySeen_].window);
         if (note == notes.end()) continue;
         note->second.displacedPosition = false;
-        if (history[historySeen_].writeSize) note->second.displacedSize = false;
+        if (history[historySeen_].writeSize) {
+            note->second.displacedSize = false;
+            note->second.sizeRefused = history[historySeen_].result.size() != history[historySeen_].asked.size();
+        }
     }
     if (steps % 128 == 0) {
         desk.writer()->clearHistory();

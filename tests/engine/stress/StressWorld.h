@@ -85,6 +85,10 @@ struct WindowNote {
     bool dragged = false;  // it was dragged, by the user or by a press it moved under
     bool displacedPosition = false;
     bool displacedSize = false;
+    // The window did not take the size last written to it (a minimum size);
+    // the engine sends a size once and does not insist, so the window keeps
+    // its own until the next size is written.
+    bool sizeRefused = false;
 };
 
 // What the driver remembers about an application it launched.
