@@ -17,6 +17,17 @@ protected:
             EXPECT_TRUE(strip(*window->key).contains(id)) << "window " << id << " is tiled in no strip";
         }
     }
+    // The user takes the window by its title bar and moves it a little, with
+    // the button still down: a drag is in progress.
+    void grabByTitleBarAndMove(WindowID id) {
+        const Rect f = *frameOf(id);
+        input().movePointer({f.x + 60, f.y + 8});
+        input().pressButton();
+        desk.advance(0.05);
+        desk.setFrame(id, {f.x + 100, f.y + 20, f.width, f.height});
+        input().movePointer({f.x + 100, f.y + 28});
+        desk.advance(0.1);
+    }
 };
 
 // Tiling switched off and on again before the first discovery was answered:
@@ -58,13 +69,7 @@ TEST_F(StressFindings, ADragWhoseStripWentAwayStillEndsLaidOut) {
     const WindowID a = openWindow("Mail", "Inbox");
     openWindow("Notes", "Ideas");
     start();
-    const Rect f = *frameOf(a);
-    input().movePointer({f.x + 60, f.y + 8});
-    input().pressButton();
-    desk.advance(0.05);
-    desk.setFrame(a, {f.x + 100, f.y + 20, f.width, f.height});
-    input().movePointer({f.x + 100, f.y + 28});
-    desk.advance(0.1);
+    grabByTitleBarAndMove(a);
     ASSERT_EQ(manager().dragging(), a);
 
     desk.removeDisplay(primary);
@@ -151,13 +156,7 @@ TEST_F(StressFindings, AWindowThatGoesFullScreenMidDragComesBackTiled) {
     const WindowID a = openWindow("Mail", "Inbox");
     openWindow("Notes", "Ideas");
     start();
-    const Rect f = *frameOf(a);
-    input().movePointer({f.x + 60, f.y + 8});
-    input().pressButton();
-    desk.advance(0.05);
-    desk.setFrame(a, {f.x + 100, f.y + 20, f.width, f.height});
-    input().movePointer({f.x + 100, f.y + 28});
-    desk.advance(0.1);
+    grabByTitleBarAndMove(a);
     ASSERT_EQ(manager().dragging(), a);
 
     desk.setFullScreen(a, true);
@@ -261,13 +260,7 @@ TEST_F(StressFindings, AWindowResizingItselfDuringAnotherDisplaysDragKeepsItsFra
     const WindowID a = openWindow("Mail", "Inbox");
     const WindowID d = openWindow("Notes", "Ideas", Rect{1500, 100, 800, 600});
     start();
-    const Rect f = *frameOf(d);
-    input().movePointer({f.x + 60, f.y + 8});
-    input().pressButton();
-    desk.advance(0.05);
-    desk.setFrame(d, {f.x + 100, f.y + 20, f.width, f.height});
-    input().movePointer({f.x + 100, f.y + 28});
-    desk.advance(0.1);
+    grabByTitleBarAndMove(d);
     ASSERT_EQ(manager().dragging(), d);
 
     const Rect g = *frameOf(a);
