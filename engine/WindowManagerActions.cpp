@@ -218,13 +218,17 @@ void WindowManager::toggleFloat(const WindowPtr& window) {
                 if (!self || window->state != ManagedWindow::State::floating) return;
                 // The window may have closed while its facts were read.
                 if (self->windowRecord(window->id) != window) return;
-                // A floating window's trip to full screen or the Dock is not
-                // followed; tiling it now would put it into a strip in that
-                // state. The choice is kept: it tiles when it comes back.
-                if (facts.minimized || facts.fullScreen) {
+                // A floating window's trip to full screen or the Dock, or the
+                // hiding of its application, is not followed; tiling it now
+                // would put it into a strip in that state. The choice is kept:
+                // it tiles when it comes back.
+                const auto app = self->system.app(window->pid);
+                const bool hidden = app && app->isHidden;
+                if (facts.minimized || facts.fullScreen || hidden) {
                     window->manualFloat = false;
-                    window->state = facts.minimized ? ManagedWindow::State::minimized
-                                                    : ManagedWindow::State::fullscreen;
+                    window->state = facts.minimized    ? ManagedWindow::State::minimized
+                                    : facts.fullScreen ? ManagedWindow::State::fullscreen
+                                                       : ManagedWindow::State::hidden;
                     return;
                 }
                 const auto key = self->tracker().keyFor(*window, facts);

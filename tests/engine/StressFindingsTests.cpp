@@ -320,5 +320,28 @@ TEST_F(StressFindings, ADisplayTakenBackIntoTilingIsLaidOutAsItsStripIsNow) {
     EXPECT_EQ(manager().animator.target(b), placements.front().frame);
 }
 
+// The same for a floating window whose application was hidden: it was put
+// into a strip while hidden. Now it tiles once its application is shown.
+TEST_F(StressFindings, AFloatingWindowAskedToTileWhileItsAppIsHiddenTilesWhenShown) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    start();
+    manager().toggleFloat(manager().windows.at(a));
+    settle();
+    desk.hideApp(app("Mail"));
+    settle();
+    ASSERT_EQ(manager().windows.at(a)->state, ManagedWindow::State::floating);
+
+    manager().toggleFloat(manager().windows.at(a));
+    settle();
+    EXPECT_FALSE(strip(primaryKey()).contains(a));
+    EXPECT_EQ(manager().windows.at(a)->state, ManagedWindow::State::hidden);
+
+    desk.showApp(app("Mail"));
+    settle();
+    EXPECT_EQ(manager().windows.at(a)->state, ManagedWindow::State::tiled);
+    EXPECT_TRUE(strip(primaryKey()).contains(a));
+}
+
 }  // namespace
 }  // namespace tessaline
