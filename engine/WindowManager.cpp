@@ -183,6 +183,7 @@ void WindowManager::stop() {
     windows.clear();
     strips.clear();
     minWidths.clear();
+    narrowWidths.clear();
     activeKey.reset();
     focusedID.reset();
     overlays.hideAll();
@@ -318,10 +319,17 @@ void WindowManager::relayout(const std::vector<StripKey>& keys, bool animated, S
         if (frames.empty()) frames.reserve(placementBuffer_.size());
         for (const Placement& placement : placementBuffer_) {
             if (placement.id == excluded) continue;
-            frames[placement.id] =
-                placement.hiddenTab
-                    ? Parking::park(placement.frame, Parking::Side::right, display->frame, others)
-                    : Parking::resolve(placement.frame, display->frame, others);
+            // Where the window really lies decides whether and where it is
+            // parked; it is still asked for the size the layout gives it.
+            Rect real = placement.frame;
+            if (const auto narrow = narrowWidths.find(placement.id);
+                narrow != narrowWidths.end() && narrow->second < real.width) {
+                real.width = narrow->second;
+            }
+            Rect frame = placement.hiddenTab ? Parking::park(real, Parking::Side::right, display->frame, others)
+                                             : Parking::resolve(real, display->frame, others);
+            frame.width = placement.frame.width;
+            frames[placement.id] = frame;
         }
     }
 
@@ -433,9 +441,11 @@ void WindowManager::checkSize(WindowID id, int attempts) {
 }
 
 void WindowManager::noteResize(WindowID id, Size asked, Size got) {
-    if (!running || !(got.width > asked.width + 2)) return;
+    if (!running) return;
     WindowPtr window = windowRecord(id);
     if (!window || window->state != ManagedWindow::State::tiled) return;
+    noteNarrowWidth(*window, asked, got);
+    if (!(got.width > asked.width + 2)) return;
     const auto learned = minWidths.find(id);
     const bool learn = learned == minWidths.end() ? got.width > 1 : learned->second + 1 < got.width;
     if (!learn) return;
@@ -444,6 +454,20 @@ void WindowManager::noteResize(WindowID id, Size asked, Size got) {
         return window->tag() + " won't go narrower than " + wholePoints(got.width) + " pt";
     });
     if (window->key) relayout({*window->key}, true, ScrollPolicy::keep, true, false);
+}
+
+void WindowManager::noteNarrowWidth(const ManagedWindow& window, Size asked, Size got) {
+    const bool narrow = got.width < asked.width - 2 && got.width > 1;
+    const auto known = narrowWidths.find(window.id);
+    if (narrow) {
+        if (known != narrowWidths.end() && std::fabs(known->second - got.width) <= 1) return;
+        narrowWidths[window.id] = got.width;
+    } else {
+        if (known == narrowWidths.end()) return;
+        narrowWidths.erase(known);
+    }
+    // The window's parked position depends on its real width.
+    if (window.key) relayout({*window.key}, true, ScrollPolicy::keep, true, false);
 }
 
 void WindowManager::releaseAll() {

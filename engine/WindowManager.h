@@ -80,6 +80,10 @@ public:
     std::vector<Display> displays;  // the first is the primary display
     Config config;
     MinWidths minWidths;
+    // Widths of tiled windows that stayed narrower than the size last written
+    // (fixed-size windows, mostly): parking at the left edge must use them, or
+    // the sliver meant to stay on the display lies outside it.
+    std::unordered_map<WindowID, double> narrowWidths;
     std::optional<WindowID> focusedID;
     std::optional<StripKey> activeKey;
     std::unordered_map<std::string, SpaceID> currentSpace;  // display UUID -> Space shown
@@ -199,6 +203,7 @@ public:
 private:
     void wire();
     void handleSystemEvent(const SystemEvent& event);
+    void noteNarrowWidth(const ManagedWindow& window, Size asked, Size got);
 
     std::unique_ptr<WindowTracker> tracker_;
     std::unique_ptr<FocusController> focus_;

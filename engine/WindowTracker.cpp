@@ -391,6 +391,7 @@ void WindowTracker::forget(const ManagedWindow& window) {
         manager_.handles.erase(found);
     }
     manager_.minWidths.erase(window.id);
+    manager_.narrowWidths.erase(window.id);
     manager_.animator.invalidate(window.id);
     manager_.writer.forgetWindow(window.id);
 }

@@ -163,11 +163,23 @@ void WindowTracker::scheduleResizeCheck(const WindowPtr& window) {
             self->scheduleResizeCheck(window);
             return;
         }
-        manager.system.frame(window->handle, window->pid, [weak, window](std::optional<Rect> frame) {
+        const std::optional<Rect> target = manager.animator.target(window->id);
+        manager.system.frame(window->handle, window->pid, [weak, window, target](std::optional<Rect> frame) {
             WindowTracker* self = lockTracker(weak);
             if (!self || !self->isCurrent(window) || !frame) return;
-            self->manager_.system.isFullScreen(window->handle, window->pid, [weak, window, frame](bool fullScreen) {
-                if (WindowTracker* self = lockTracker(weak)) self->resizedOnItsOwn(window, frame, fullScreen);
+            self->manager_.system.isFullScreen(window->handle, window->pid,
+                                               [weak, window, frame, target](bool fullScreen) {
+                WindowTracker* self = lockTracker(weak);
+                if (!self) return;
+                const Animator& animator = self->manager_.animator;
+                if (animator.isMoving(window->id) || animator.target(window->id) != target) {
+                    // The engine moved the window after the frame was read: a
+                    // write of ours may land after the answer, which then
+                    // tells where the window was, not where it is.
+                    if (self->isCurrent(window) && window->state == State::tiled) self->scheduleResizeCheck(window);
+                    return;
+                }
+                self->resizedOnItsOwn(window, frame, fullScreen);
             });
         });
     });

@@ -343,5 +343,59 @@ TEST_F(StressFindings, AFloatingWindowAskedToTileWhileItsAppIsHiddenTilesWhenSho
     EXPECT_TRUE(strip(primaryKey()).contains(a));
 }
 
+// A fixed-size window the user chose to tile keeps its own, smaller size. Its
+// column parked at the left edge put the layout's width one point inside the
+// display, so the real window lay wholly outside it. Parking now goes by the
+// width the window kept.
+TEST_F(StressFindings, ANarrowFixedSizeWindowParkedAtTheLeftKeepsASliverOnScreen) {
+    WindowSpec palette;
+    palette.pid = app("Paint");
+    palette.title = "Palette";
+    palette.frame = {100, 100, 500, 400};
+    palette.fixedSize = true;
+    const WindowID fixed = desk.openWindow(palette);
+    start();
+    ASSERT_EQ(manager().windows.at(fixed)->state, ManagedWindow::State::floating);
+    manager().toggleFloat(manager().windows.at(fixed));
+    settle();
+    ASSERT_TRUE(strip(primaryKey()).contains(fixed));
+    for (int i = 0; i < 4; ++i) openWindow("Mail", "Mail " + std::to_string(i));
+    settle();
+    manager().perform(Action::focusLast);
+    settle();
+
+    const Rect display = desk.displays().front().frame;
+    const Rect real = *frameOf(fixed);
+    ASSERT_LT(real.width, manager().animator.target(fixed)->width);
+    EXPECT_LT(real.x, display.x) << "the window is parked, not on screen";
+    EXPECT_EQ(real.maxX(), display.x + 1) << "one point of it stays on the display";
+}
+
+// An application resized its window; the engine's look at the new frame was
+// answered only after the engine had begun to slide the window elsewhere.
+// The answer, telling where the window had been, was taken as where it was:
+// the slide was dropped while its last write still landed, and the engine,
+// believing the window in place, never wrote it again.
+TEST_F(StressFindings, AFrameReadBeforeASlideIsNotTakenAsWhereTheWindowIs) {
+    config.defaultWidth = 1.0;
+    openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Notes", "Ideas");
+    start();
+    manager().perform(Action::focusLast);
+    settle();
+    Config slow = config;
+    slow.animationDuration = 2;  // the answer comes back mid-slide
+    manager().apply(slow);
+    desk.setLatency(app("Notes"), 0.2);
+    const Rect f = *frameOf(b);
+    desk.setFrame(b, {f.x + 300, f.y, f.width - 300, f.height});  // narrowed from the left
+    desk.advance(0.25);  // the check has asked for b's frame; the answer is on its way
+    manager().perform(Action::focusLeft);
+    desk.advance(0.01);
+    ASSERT_TRUE(manager().animator.isMoving(b));
+    settle(5);
+    EXPECT_EQ(frameOf(b), manager().animator.target(b));
+}
+
 }  // namespace
 }  // namespace tessaline

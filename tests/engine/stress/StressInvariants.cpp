@@ -125,8 +125,15 @@ std::map<WindowID, Rect> expectedFrames(const WindowManager& wm, const SimOverla
     viewport.height -= overlays.reservedHeight(strip.count(), display);
     std::map<WindowID, Rect> frames;
     for (const Placement& p : Layout::placements(strip, viewport, wm.layoutConfig(), wm.minWidths)) {
-        frames[p.id] = p.hiddenTab ? Parking::park(p.frame, Parking::Side::right, display.frame, others)
-                                   : Parking::resolve(p.frame, display.frame, others);
+        // A window known to stay narrower is parked by the width it has.
+        Rect real = p.frame;
+        if (const auto narrow = wm.narrowWidths.find(p.id); narrow != wm.narrowWidths.end()) {
+            real.width = std::min(real.width, narrow->second);
+        }
+        Rect frame = p.hiddenTab ? Parking::park(real, Parking::Side::right, display.frame, others)
+                                 : Parking::resolve(real, display.frame, others);
+        frame.width = p.frame.width;
+        frames[p.id] = frame;
     }
     return frames;
 }
