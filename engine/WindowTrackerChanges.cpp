@@ -196,9 +196,17 @@ void WindowTracker::resizedOnItsOwn(const WindowPtr& window, std::optional<Rect>
     const StripKey key = *window->key;
     auto strip = manager_.strips.find(key);
     auto display = manager_.displayByUUID(key.display);
-    if (strip == manager_.strips.end() || !display) return;
     if (std::fabs(frame->width - expected->width) <= kResizeTolerance &&
         std::fabs(frame->height - expected->height) <= kResizeTolerance) {
+        return;
+    }
+    if (strip == manager_.strips.end() || !display) {
+        // Not laid out yet (its discovery still waits for another application)
+        // or its display is gone: there is no column to adopt the size, but
+        // the next layout must know the window's real size, or it would write
+        // only a position and leave the window the size it chose.
+        manager_.animator.assume(window->id, *frame);
+        manager_.writer.noteApplied(window->id, *frame);
         return;
     }
 

@@ -397,5 +397,26 @@ TEST_F(StressFindings, AFrameReadBeforeASlideIsNotTakenAsWhereTheWindowIs) {
     EXPECT_EQ(frameOf(b), manager().animator.target(b));
 }
 
+// Right after tiling started, a hung application held the discovery up, so
+// the windows already found had no strip yet. One of them resized itself in
+// that time; its resize was dropped for want of a column, and when the strip
+// was laid out only a position was written: the window kept its own size.
+TEST_F(StressFindings, AWindowResizingItselfBeforeItsStripIsLaidOutGetsItsSize) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    start();
+    manager().stop();  // the windows keep the sizes the strip gave them
+    desk.setHung(app("Notes"), true);
+    manager().start();
+    desk.advance(0.1);
+    ASSERT_TRUE(manager().windowRecord(a));
+    ASSERT_FALSE(manager().strips.count(primaryKey()) && strip(primaryKey()).contains(a));
+    const Rect f = *frameOf(a);
+    desk.setFrame(a, {f.x, f.y, f.width - 200, f.height - 100});
+    settle(5);
+    ASSERT_TRUE(strip(primaryKey()).contains(a));
+    EXPECT_EQ(frameOf(a), manager().animator.target(a));
+}
+
 }  // namespace
 }  // namespace tessaline

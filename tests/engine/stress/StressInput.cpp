@@ -31,6 +31,22 @@ std::string World::input(const Op& op, bool explain) {
         const Rect f = displays[selector % displays.size()].frame;
         return Point{std::round(f.x + fx * (f.width - 1)), std::round(f.y + fy * (f.height - 1))};
     };
+    // The pointer never leaves the displays: a point outside them is taken to
+    // the nearest point of the nearest display, as the system does.
+    const auto reachable = [&](Point p) {
+        Point best = p;
+        double bestDistance = -1;
+        for (const Display& d : displays) {
+            const Point q{std::clamp(p.x, d.frame.x, d.frame.maxX() - 1),
+                          std::clamp(p.y, d.frame.y, d.frame.maxY() - 1)};
+            const double distance = std::hypot(q.x - p.x, q.y - p.y);
+            if (bestDistance < 0 || distance < bestDistance) {
+                best = q;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    };
 
     switch (op.kind) {
         case OpKind::click: {
@@ -105,11 +121,14 @@ std::string World::input(const Op& op, bool explain) {
             const auto chosen = op.b % 4 == 0 ? pickWindow(op.a) : pickTiled(op.a);
             if (!chosen) return said(explain, "press: no window");
             const Rect frame = desk.frameOf(*chosen).value_or(Rect{});
-            const bool edge = (op.b >> 4) % 3 == 0;
-            const Point p = edge ? Point{frame.maxX() - 2, std::round(frame.midY())}
-                                 : Point{std::round(frame.x + std::clamp(frame.width * op.x, 10.0,
-                                                                         std::max(10.0, frame.width - 10))),
-                                         frame.y + 8};
+            const Point wanted = (op.b >> 4) % 3 == 0
+                                     ? Point{frame.maxX() - 2, std::round(frame.midY())}
+                                     : Point{std::round(frame.x + std::clamp(frame.width * op.x, 10.0,
+                                                                             std::max(10.0, frame.width - 10))),
+                                             frame.y + 8};
+            const Point p = reachable(wanted);
+            // An edge off the displays cannot be taken: the press lands elsewhere.
+            const bool edge = (op.b >> 4) % 3 == 0 && p == wanted;
             in.movePointer(p);
             // Whatever is really under the pointer is what the press grabs.
             const auto top = desk.system()->topWindow(p);
@@ -130,12 +149,13 @@ std::string World::input(const Op& op, bool explain) {
             const Point now = desk.pointer();
             Point p = op.kind == OpKind::dragToDisplay
                           ? pointOn(op.a, 0.05 + op.x * 0.9, 0.05 + op.y * 0.9)
-                          : Point{std::round(now.x + (op.x - 0.5) * 600), std::round(now.y + (op.y - 0.5) * 200)};
+                          : reachable(Point{std::round(now.x + (op.x - 0.5) * 600),
+                                            std::round(now.y + (op.y - 0.5) * 200)});
             Rect next = frame;
             if (heldEdge) {
                 next.width = std::max(60.0, frame.width + (p.x - now.x));
                 if (op.b % 3 == 0) next.height = std::max(60.0, frame.height + (p.y - now.y));
-                p = {next.maxX() - 2, now.y};
+                p = reachable({next.maxX() - 2, now.y});
             } else {
                 next.x = p.x - grab.x;
                 next.y = p.y - grab.y;
