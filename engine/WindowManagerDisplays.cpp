@@ -178,6 +178,18 @@ void WindowManager::displaysChanged() {
         }
     }
 
+    // The system moves the windows of a display that went away onto one that
+    // stayed, and those of a display that moved along with it. Which windows
+    // those were cannot be told from their frames (a parked window lies
+    // outside every display), so every frame is sent again.
+    const bool moved = std::any_of(oldDisplays.begin(), oldDisplays.end(), [&](const Display& old) {
+        const std::optional<Display> now = displayByUUID(old.uuid);
+        return !now || now->frame.origin() != old.frame.origin();
+    });
+    if (moved) {
+        for (const auto& [id, window] : windows) animator.invalidate(id);
+    }
+
     if (setupChanged) session().restoreSetup(displays);
     relayout(activeKeys(), false, ScrollPolicy::reveal, true, false);
     if (onChange) onChange();

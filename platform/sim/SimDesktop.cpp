@@ -224,13 +224,41 @@ void SimDesktop::removeDisplay(const std::string& uuid) {
     emit(DisplaysChanged{});
 }
 
+void SimDesktop::placeDisplay(SimDisplayState& d, Rect frame, std::optional<Rect> visible) {
+    const double dx = frame.x - d.display.frame.x;
+    const double dy = frame.y - d.display.frame.y;
+    d.display.frame = frame;
+    d.display.visible = visible.value_or(
+        Rect{frame.x, frame.y + kMenuBarHeight, frame.width, std::max(0.0, frame.height - kMenuBarHeight)});
+    if (dx == 0 && dy == 0) return;
+    for (auto& [id, w] : windows_) {
+        bool onIt = false;
+        for (SpaceID s : w.spaces) onIt = onIt || contains(d.spaces, s);
+        // A window shown on Spaces of several displays stays where it is.
+        if (!onIt || w.spaces.size() != 1) continue;
+        w.frame.x += dx;
+        w.frame.y += dy;
+        w.savedFrame.x += dx;
+        w.savedFrame.y += dy;
+    }
+}
+
 void SimDesktop::setDisplayFrame(const std::string& uuid, Rect frame, std::optional<Rect> visible) {
     SimDisplayState* d = displayState(uuid);
     if (!d) return;
-    d->display.frame = frame;
-    d->display.visible = visible.value_or(
-        Rect{frame.x, frame.y + kMenuBarHeight, frame.width, std::max(0.0, frame.height - kMenuBarHeight)});
+    placeDisplay(*d, frame, visible);
     emit(DisplaysChanged{});
+}
+
+void SimDesktop::arrangeDisplays(const std::vector<std::pair<std::string, Rect>>& frames) {
+    bool any = false;
+    for (const auto& [uuid, frame] : frames) {
+        if (SimDisplayState* d = displayState(uuid)) {
+            placeDisplay(*d, frame, std::nullopt);
+            any = true;
+        }
+    }
+    if (any) emit(DisplaysChanged{});
 }
 
 std::vector<Display> SimDesktop::displays() const {

@@ -162,7 +162,11 @@ public:
     std::string addDisplay(const DisplaySpec& desc = {});
     std::string addDisplay(Rect frame, std::string name = "Display");
     void removeDisplay(const std::string& uuid);
+    // A display moves with its windows, as a real one does: the windows of its
+    // Spaces keep their place relative to it.
     void setDisplayFrame(const std::string& uuid, Rect frame, std::optional<Rect> visible = {});
+    // Several displays rearranged at once, announced by one change.
+    void arrangeDisplays(const std::vector<std::pair<std::string, Rect>>& frames);
     std::vector<Display> displays() const;
     std::optional<Display> display(const std::string& uuid) const;
     SpaceID addSpace(const std::string& uuid);
@@ -262,6 +266,7 @@ private:
     void eraseWindow(WindowID window);
     void leaveFullScreen(SimWindow& window, bool closing);
     void followDisplay(SimWindow& window);
+    void placeDisplay(SimDisplayState& display, Rect frame, std::optional<Rect> visible);
 
     std::shared_ptr<int> alive_;
     std::shared_ptr<SimScheduler> scheduler_;

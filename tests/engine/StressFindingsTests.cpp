@@ -418,5 +418,30 @@ TEST_F(StressFindings, AWindowResizingItselfBeforeItsStripIsLaidOutGetsItsSize) 
     EXPECT_EQ(frameOf(a), manager().animator.target(a));
 }
 
+// A window parked at the right edge of the main display belonged to the Space
+// of the display on its left (a slide had carried it across). When that
+// display was unplugged the system brought the window onto the main display,
+// where the engine, believing it still parked, never wrote it again.
+TEST_F(StressFindings, AWindowTheSystemMovesOffAnUnpluggedDisplayIsLaidOutAgain) {
+    const std::string left = desk.addDisplay(Rect{-1440, 0, 1440, 900}, "Left");
+    config.defaultWidth = 0.8;
+    openWindow("Mail", "Inbox");
+    openWindow("Notes", "Ideas");
+    const WindowID c = openWindow("Paint", "Canvas");
+    start();
+    manager().perform(Action::focusFirst);
+    settle();
+    ASSERT_EQ(manager().animator.target(c)->x, 1439) << "parked at the main display's right edge";
+
+    desk.moveToSpace(c, desk.currentSpace(left));  // carried across by a slide, say
+    manager().retile();                             // and laid out again where it was
+    settle();
+    ASSERT_EQ(frameOf(c), manager().animator.target(c));
+
+    desk.removeDisplay(left);
+    settle();
+    EXPECT_EQ(frameOf(c), manager().animator.target(c));
+}
+
 }  // namespace
 }  // namespace tessaline

@@ -1,6 +1,8 @@
 // Faults of the simulated desktop that the engine's stress runs ran into:
 // states no real window system can be in, which made the engine look wrong.
 
+#include <algorithm>
+
 #include "SimTestSupport.h"
 
 using namespace tessaline;
@@ -76,4 +78,22 @@ TEST_F(SimStressFindings, AWindowMovedToASmallerDisplaysSpaceKeepsItsMinimumSize
     desk.moveToSpace(id, desk.currentSpace(small));
     ASSERT_TRUE(desk.frameOf(id).has_value());
     EXPECT_GE(desk.frameOf(id)->width, 1000);
+}
+
+// Displays rearranged one at a time passed through arrangements no real
+// rearrangement shows, and a display that moved left its windows behind,
+// lying on another display while belonging to its Spaces.
+TEST_F(SimStressFindings, ADisplayMovesWithItsWindowsAndARearrangementIsOneChange) {
+    const std::string right = desk.addDisplay(Rect{1440, 0, 1440, 900}, "Right");
+    const ProcessID pid = connectedApp();
+    const WindowID onRight = desk.openWindow(pid, "r", {1500, 100, 800, 600});
+    const WindowID onMain = desk.openWindow(pid, "m", {100, 100, 800, 600});
+    events.clear();
+    desk.arrangeDisplays({{desk.displays().front().uuid, Rect{1440, 0, 1440, 900}}, {right, Rect{0, 0, 1440, 900}}});
+    desk.advance(0.1);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const SystemEvent& e) { return std::holds_alternative<DisplaysChanged>(e); }),
+              1);
+    EXPECT_EQ(desk.frameOf(onRight), (Rect{60, 100, 800, 600}));
+    EXPECT_EQ(desk.frameOf(onMain), (Rect{1540, 100, 800, 600}));
 }

@@ -248,7 +248,9 @@ std::string World::displays(const Op& op, bool explain) {
     const auto current = desk.displays();
     const auto relayAll = [&](std::vector<Size> sizes, const std::vector<std::string>& uuids) {
         const auto frames = arrange(sizes, op.b);
-        for (std::size_t i = 0; i < uuids.size(); ++i) desk.setDisplayFrame(uuids[i], frames[i]);
+        std::vector<std::pair<std::string, Rect>> placed;
+        for (std::size_t i = 0; i < uuids.size(); ++i) placed.emplace_back(uuids[i], frames[i]);
+        desk.arrangeDisplays(placed);
     };
     switch (op.kind) {
         case OpKind::addDisplay: {
