@@ -171,11 +171,14 @@ void WindowTracker::scheduleResizeCheck(const WindowPtr& window) {
                                                [weak, window, frame, target](bool fullScreen) {
                 WindowTracker* self = lockTracker(weak);
                 if (!self) return;
-                const Animator& animator = self->manager_.animator;
-                if (animator.isMoving(window->id) || animator.target(window->id) != target) {
-                    // The engine moved the window after the frame was read: a
+                const WindowManager& manager = self->manager_;
+                const auto dragged = manager.dragging();
+                if (manager.animator.isMoving(window->id) || manager.animator.target(window->id) != target ||
+                    (dragged && *dragged != window->id)) {
+                    // The engine moved the window after the frame was read (a
                     // write of ours may land after the answer, which then
-                    // tells where the window was, not where it is.
+                    // tells where the window was, not where it is), or a drag
+                    // of another window began: look again later.
                     if (self->isCurrent(window) && window->state == State::tiled) self->scheduleResizeCheck(window);
                     return;
                 }

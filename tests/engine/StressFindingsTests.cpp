@@ -443,5 +443,26 @@ TEST_F(StressFindings, AWindowTheSystemMovesOffAnUnpluggedDisplayIsLaidOutAgain)
     EXPECT_EQ(frameOf(c), manager().animator.target(c));
 }
 
+// An application resized its window and, before the engine's look at it was
+// answered, the user began to drag another window. The answer was dropped
+// because a drag was in progress, and nothing looked again: the window kept
+// its own size while the engine parked and placed it by the old one.
+TEST_F(StressFindings, AResizeAnsweredAfterAnotherWindowsDragBeganIsLookedAtAgain) {
+    const WindowID a = openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Notes", "Ideas");
+    start();
+    desk.setLatency(app("Notes"), 0.2);
+    const Rect f = *frameOf(b);
+    desk.setFrame(b, {f.x, f.y, f.width - 200, f.height});
+    desk.advance(0.25);  // the check has asked for b's frame
+    grabByTitleBarAndMove(a);
+    ASSERT_EQ(manager().dragging(), a);
+    desk.advance(0.5);   // the answer comes during the drag
+    input().releaseButton();
+    settle(5);
+    EXPECT_EQ(frameOf(b), manager().animator.target(b));
+    EXPECT_EQ(frameOf(b)->width, f.width - 200);
+}
+
 }  // namespace
 }  // namespace tessaline
