@@ -105,11 +105,29 @@ void DragController::windowMoved(const std::shared_ptr<ManagedWindow>& window) {
     begin(window);
 }
 
+namespace {
+
+// The window's frame as the animator knows it, grown by the click slop,
+// contains the point.
+bool under(const Animator& animator, WindowID id, Point point) {
+    std::optional<Rect> known = animator.current(id);
+    if (!known) known = animator.target(id);
+    return known && grown(*known, clickSlop).contains(point);
+}
+
+}  // namespace
+
+void DragController::pressed(Point point) {
+    underPress_.clear();
+    for (const auto& [id, window] : manager_.windows) {
+        if (under(manager_.animator, id, point)) underPress_.push_back(id);
+    }
+}
+
 bool DragController::inHand(const ManagedWindow& window) const {
     if ((manager_.input.pressedButtons() & 1) == 0) return false;
-    std::optional<Rect> known = manager_.animator.current(window.id);
-    if (!known) known = manager_.animator.target(window.id);
-    return known && grown(*known, clickSlop).contains(manager_.lastClickPoint);
+    if (std::find(underPress_.begin(), underPress_.end(), window.id) == underPress_.end()) return false;
+    return under(manager_.animator, window.id, manager_.lastClickPoint);
 }
 
 void DragController::cancel() {

@@ -49,6 +49,8 @@ public:
     std::shared_ptr<ScheduledTask> polling;
 
     void windowMoved(const std::shared_ptr<ManagedWindow>& window);
+    // The left button went down at `point`: notes the windows it was on.
+    void pressed(Point point);
     // The left button is held and was pressed on this window (or within a few
     // points of its edges): the user may be moving or resizing it by hand.
     bool inHand(const ManagedWindow& window) const;
@@ -77,6 +79,10 @@ private:
     // Numbers each drag, so that a frame read answered after its drag ended
     // is not taken for the next one.
     std::uint64_t serial_ = 0;
+    // The windows under the pointer when the button last went down. A window
+    // this program moves under the held button afterwards is not in the
+    // user's hand, however its frame now lies.
+    std::vector<WindowID> underPress_;
     std::shared_ptr<DragController*> self_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <variant>
 
+#include "engine/DragController.h"
 #include "engine/FocusController.h"
 #include "engine/Overloaded.h"
 #include "engine/ScrollController.h"
@@ -29,6 +30,7 @@ void WindowManager::handle(const InputEvent& event) {
                    [&](const MouseDown& e) {
                        lastClick = scheduler.now();
                        lastClickPoint = e.point;
+                       drag().pressed(e.point);
                        overlays.clickedElsewhere();
                    },
                    [&](const ModifiersChanged& e) { chord().modifiersChanged(e.modifiers); },

@@ -464,5 +464,29 @@ TEST_F(StressFindings, AResizeAnsweredAfterAnotherWindowsDragBeganIsLookedAtAgai
     EXPECT_EQ(frameOf(b)->width, f.width - 200);
 }
 
+// The user held the button down; a window that opened meanwhile was placed by
+// the engine right under the pointer, and the engine's own move
+// of it was taken for the start of a drag: from then on relayouts left it
+// where it was, and the other windows' checks waited for a drag that was not.
+TEST_F(StressFindings, AWindowPlacedUnderTheHeldButtonIsNotDragged) {
+    config.defaultWidth = 0.5;
+    openWindow("Mail", "Inbox");
+    const WindowID b = openWindow("Mail", "Outbox");
+    start();
+    manager().perform(Action::focusLast);
+    settle();
+    const Rect f = *frameOf(b);
+    input().movePointer({f.maxX() + 300, f.y + 8});  // on the desktop right of b
+    input().pressButton();
+    desk.advance(0.05);
+    const WindowID c = openWindow("Mail", "Drafts");
+    settle(1);
+    ASSERT_TRUE(manager().animator.target(c)->contains(desk.pointer())) << "c opened under the pointer";
+    EXPECT_FALSE(manager().dragging().has_value());
+    input().releaseButton();
+    settle();
+    EXPECT_EQ(frameOf(c), manager().animator.target(c));
+}
+
 }  // namespace
 }  // namespace tessaline
