@@ -234,7 +234,7 @@ void SimDesktop::placeDisplay(SimDisplayState& d, Rect frame, std::optional<Rect
     for (auto& [id, w] : windows_) {
         bool onIt = false;
         for (SpaceID s : w.spaces) onIt = onIt || contains(d.spaces, s);
-        // A window shown on Spaces of several displays stays where it is.
+        // A window shown on several Spaces stays where it is.
         if (!onIt || w.spaces.size() != 1) continue;
         w.frame.x += dx;
         w.frame.y += dy;
