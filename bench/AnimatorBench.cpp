@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/Animator.h"
+#include "engine/wm/Animator.h"
 #include "platform/sim/SimScheduler.h"
 
 namespace tessaline {

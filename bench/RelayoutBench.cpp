@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/Animator.h"
-#include "engine/Defaults.h"
-#include "engine/SessionStore.h"
-#include "engine/WindowManager.h"
+#include "engine/wm/Animator.h"
+#include "engine/settings/Defaults.h"
+#include "engine/session/SessionStore.h"
+#include "engine/wm/WindowManager.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimFrameWriter.h"
 #include "platform/sim/SimInput.h"

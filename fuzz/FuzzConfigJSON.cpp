@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/Config.h"
+#include "engine/settings/Config.h"
 #include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

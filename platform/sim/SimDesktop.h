@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

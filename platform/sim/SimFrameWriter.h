@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

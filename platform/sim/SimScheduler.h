@@ -9,7 +9,7 @@
 #include <queue>
 #include <vector>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

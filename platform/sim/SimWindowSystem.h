@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 
 namespace tessaline {
 

@@ -3,7 +3,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/Platform.h"
+#include "engine/platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
 
 using namespace tessaline;

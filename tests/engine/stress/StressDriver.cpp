@@ -7,8 +7,8 @@
 #include <ostream>
 #include <sstream>
 
-#include "engine/Action.h"
-#include "engine/Log.h"
+#include "engine/actions/Action.h"
+#include "engine/log/Log.h"
 #include "platform/sim/SimInput.h"
 
 namespace tessaline::stress {

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "StressWorld.h"
-#include "engine/Animator.h"
+#include "engine/wm/Animator.h"
 #include "platform/sim/SimInput.h"
 #include "platform/sim/SimWindowSystem.h"
 

@@ -9,7 +9,7 @@
 #include "core/Layout.h"
 #include "core/Parking.h"
 #include "core/SavedSession.h"
-#include "engine/Animator.h"
+#include "engine/wm/Animator.h"
 #include "platform/sim/SimOverlays.h"
 #include "platform/sim/SimWindowSystem.h"
 

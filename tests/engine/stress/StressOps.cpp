@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "StressWorld.h"
-#include "engine/Animator.h"
+#include "engine/wm/Animator.h"
 #include "platform/sim/SimInput.h"
 #include "platform/sim/SimOverlays.h"
 #include "platform/sim/SimWindowSystem.h"

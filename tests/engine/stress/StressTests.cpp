@@ -19,8 +19,8 @@
 #include <sstream>
 
 #include "StressDriver.h"
-#include "engine/DragController.h"
-#include "engine/Log.h"
+#include "engine/wm/DragController.h"
+#include "engine/log/Log.h"
 
 using namespace tessaline;
 using namespace tessaline::stress;

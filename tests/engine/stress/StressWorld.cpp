@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "engine/Animator.h"
+#include "engine/wm/Animator.h"
 #include "platform/sim/SimFrameWriter.h"
 #include "platform/sim/SimInput.h"
 #include "platform/sim/SimOverlays.h"

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/Config.h"
-#include "engine/Defaults.h"
-#include "engine/SessionStore.h"
-#include "engine/WindowManager.h"
+#include "engine/settings/Config.h"
+#include "engine/settings/Defaults.h"
+#include "engine/session/SessionStore.h"
+#include "engine/wm/WindowManager.h"
 #include "platform/sim/SimDesktop.h"
 
 namespace tessaline::stress {
