@@ -41,6 +41,7 @@ public:
     bool run(std::string_view command, Reply reply = {});
 
     // The command server's handler: runs the word, logs one it doesn't know.
+    // The server must be closed before the command center goes.
     CommandServer::Handler handler();
 
 private:
