@@ -330,7 +330,7 @@ struct CommandServer::Core : std::enable_shared_from_this<Core> {
     }
 
     void armTimer() {
-        itimerspec spec{};
+        itimerspec alarm{};
         if (!connections.empty()) {
             auto earliest = std::min_element(connections.begin(), connections.end(), [](auto& a, auto& b) {
                                 return a.second.deadline < b.second.deadline;
@@ -338,10 +338,10 @@ struct CommandServer::Core : std::enable_shared_from_this<Core> {
             auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(earliest - Clock::now());
             // Zero would disarm the timer; an overdue deadline fires at once.
             long long nanoseconds = std::max<long long>(wait.count(), 1);
-            spec.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
-            spec.it_value.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
+            alarm.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
+            alarm.it_value.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
         }
-        timerfd_settime(timer.get(), 0, &spec, nullptr);
+        timerfd_settime(timer.get(), 0, &alarm, nullptr);
     }
 
     void drop(std::uint64_t key, const std::string& why) {
