@@ -82,7 +82,23 @@ bool XKeyboard::reload() {
     xkb_keymap* keymap =
         xkb_x11_keymap_new_from_device(context_, connection_, device_, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return false;
-    xkb_state* state = xkb_x11_state_new_from_device(keymap, connection_, device_);
+    xkb_state* state = nullptr;
+    if (state_) {
+        // The server's state now may be ahead of the state notifications
+        // still queued; carrying the old state over keeps the modifiers in
+        // the order the keys went down.
+        state = xkb_state_new(keymap);
+        if (state) {
+            xkb_state_update_mask(state, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+                                  xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
+                                  xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
+                                  xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_DEPRESSED),
+                                  xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_LATCHED),
+                                  xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_LOCKED));
+        }
+    } else {
+        state = xkb_x11_state_new_from_device(keymap, connection_, device_);
+    }
     if (!state) {
         xkb_keymap_unref(keymap);
         return false;
