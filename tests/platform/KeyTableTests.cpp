@@ -65,8 +65,7 @@ TEST(KeyTableTest, EveryMacKeyLandsOnTheSamePhysicalKeyOfAUSKeyboard) {
         {115, "Home"},   {119, "End"},    {116, "Prior"},  {121, "Next"},   {122, "F1"},
         {120, "F2"},     {99, "F3"},      {118, "F4"},     {96, "F5"},      {97, "F6"},
         {98, "F7"},      {100, "F8"},     {101, "F9"},     {109, "F10"},    {103, "F11"},
-        {111, "F12"},    {0x35, "Escape"}, {0x4C, "KP_Enter"}, {0x59, "KP_Home"}, {0x37, "Super_L"},
-        {0x3A, "Alt_L"}, {0x3B, "Control_L"}, {0x38, "Shift_L"}, {0x3D, "Alt_R"},
+        {111, "F12"},    {0x37, "Super_L"}, {0x3A, "Alt_L"}, {0x3B, "Control_L"}, {0x38, "Shift_L"},
     };
     for (auto [code, name] : named) EXPECT_EQ(keysymName(us.get(), code), name) << code;
 

@@ -4,7 +4,8 @@
 
 #include <cstdlib>
 
-#include "engine/log/Log.h"
+#include "engine/actions/KeyNames.h"
+#include "platform/input/XkbKeyNames.h"
 #include "platform/x11/input/XiEvents.h"
 
 namespace tessaline {
@@ -47,13 +48,23 @@ X11Input::X11Input(xcb_connection_t* connection, xcb_window_t root, Scheduler& s
     pointer_.onEvent = deliver;
     scroll_.onEvent = deliver;
     swipes_.onEvent = deliver;
+    // Key names follow the keymap and the layout in use.
+    auto names = [this] {
+        KeyNames::setTranslator(xkbKeyNameTranslator(keyboard_->keymap(), keyboard_->layout()));
+    };
+    names();
+    keyboard_->onKeymapChange(names);
+    keyboard_->onLayoutChange(names);
     keyboard_->onModifiers([this](Modifiers held) {
         scroll_.modifiersChanged(held);
         this->deliver(ModifiersChanged{held});
     });
 }
 
-X11Input::~X11Input() { stop(); }
+X11Input::~X11Input() {
+    stop();
+    KeyNames::setTranslator(nullptr);
+}
 
 void X11Input::start(EventHandler handler) {
     handler_ = std::move(handler);
@@ -101,7 +112,8 @@ bool X11Input::handleEvent(const xcb_generic_event_t& event) {
         }
         return true;
     }
-    if (!handler_) return handled;
+    // Every piece sees every event, started or not: a swipe's start holds the
+    // touchpad until it is answered, so nothing may be left unanswered.
     handled = pointer_.handleEvent(event) || handled;
     handled = scroll_.handleEvent(event) || handled;
     handled = swipes_.handleEvent(event) || handled;

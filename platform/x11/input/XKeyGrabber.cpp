@@ -9,7 +9,9 @@ std::vector<bool> XKeyGrabber::grab(const std::vector<KeyGrab>& keys) {
     std::vector<xcb_void_cookie_t> cookies;
     cookies.reserve(keys.size());
     for (const KeyGrab& key : keys) {
-        cookies.push_back(xcb_grab_key_checked(connection_, 1, root_, key.modifiers, key.keycode,
+        // Not owner_events: the press is reported on the root even while one of
+        // our own windows has the focus, where the shortcut centre looks for it.
+        cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, key.modifiers, key.keycode,
                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     std::vector<bool> held;

@@ -55,6 +55,7 @@ std::unique_ptr<XKeyboard> XKeyboard::create(xcb_connection_t* connection, std::
         return nullptr;
     }
     keyboard->modifiers_ = KeyTable::inputModifiers(keyboard->state());
+    keyboard->layout_ = keyboard->layout();
 
     constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY |
                                      XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
@@ -159,7 +160,15 @@ void XKeyboard::onKeymapChange(std::function<void()> listener) {
     keymapListeners_.push_back(std::move(listener));
 }
 
+void XKeyboard::onLayoutChange(std::function<void()> listener) {
+    layoutListeners_.push_back(std::move(listener));
+}
+
 void XKeyboard::stateChanged() {
+    if (xkb_layout_index_t now = layout(); now != layout_) {
+        layout_ = now;
+        for (const auto& listener : layoutListeners_) listener();
+    }
     Modifiers held = KeyTable::inputModifiers(state());
     if (held == modifiers_) return;
     modifiers_ = held;

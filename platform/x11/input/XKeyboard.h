@@ -43,6 +43,8 @@ public:
     // Called after the keymap was read again (layout switched, keys remapped,
     // another keyboard plugged in).
     void onKeymapChange(std::function<void()> listener);
+    // Called when the user switched to another layout of the keymap.
+    void onLayoutChange(std::function<void()> listener);
 
 private:
     XKeyboard(xcb_connection_t* connection, xkb_context* context, std::uint8_t firstEvent,
@@ -60,6 +62,8 @@ private:
     std::uint16_t numLockMask_ = 0;
     std::vector<std::function<void(Modifiers)>> modifierListeners_;
     std::vector<std::function<void()>> keymapListeners_;
+    std::vector<std::function<void()>> layoutListeners_;
+    xkb_layout_index_t layout_ = 0;
 };
 
 }  // namespace tessaline
