@@ -37,6 +37,7 @@ struct StatusInputs {
 struct StatusModel {
     StatusIcon icon = StatusIcon::needsDisplay;
     std::vector<MenuEntry> menu;
+    friend bool operator==(const StatusModel&, const StatusModel&) = default;
 };
 
 StatusModel statusModel(const StatusInputs& inputs);
