@@ -157,18 +157,26 @@ bool Connection::pump() {
             errors_.emplace_back(error->error_code, error->major_code);
             continue;
         }
+        ++received_;
         if (hook_) hook_(*raw);
         if (queue_.size() >= queueLimit) queue_.pop_front();
-        queue_.push_back(std::move(e));
+        queue_.push_back({std::move(e), std::chrono::steady_clock::now()});
         if (broken()) break;  // the hook may have closed us
     }
     return any;
 }
 
 Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match) {
-    auto it = std::find_if(queue_.begin(), queue_.end(), [&](const Event& e) { return match(*e); });
+    std::chrono::steady_clock::time_point ignored;
+    return take(match, ignored);
+}
+
+Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match,
+                       std::chrono::steady_clock::time_point& readAt) {
+    auto it = std::find_if(queue_.begin(), queue_.end(), [&](const Queued& q) { return match(*q.event); });
     if (it == queue_.end()) return nullptr;
-    Event e = std::move(*it);
+    Event e = std::move(it->event);
+    readAt = it->readAt;
     queue_.erase(it);
     return e;
 }

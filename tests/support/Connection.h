@@ -81,6 +81,12 @@ public:
 
     // Removes and returns the oldest queued event that matches.
     Event take(const std::function<bool(const xcb_generic_event_t&)>& match);
+    // The same with the moment it was read from the socket (for latency benchmarks).
+    Event take(const std::function<bool(const xcb_generic_event_t&)>& match,
+               std::chrono::steady_clock::time_point& readAt);
+    // How many events this connection has read so far: a wait for "anything
+    // new" that leaves the events queued.
+    uint64_t received() const { return received_; }
     // Waits until an event that matches arrives (or was queued already).
     Event waitEvent(std::string_view what, const std::function<bool(const xcb_generic_event_t&)>& match);
     void dropEvents() { queue_.clear(); }
@@ -94,7 +100,12 @@ private:
     xcb_connection_t* c_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     std::map<std::string, xcb_atom_t, std::less<>> atoms_;
-    std::deque<Event> queue_;
+    struct Queued {
+        Event event;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::deque<Queued> queue_;
+    uint64_t received_ = 0;
     std::vector<std::pair<int, int>> errors_;
     std::function<void(const xcb_generic_event_t&)> hook_;
 

@@ -104,9 +104,11 @@ ManagerProcess::ManagerProcess(ManagerOptions options, XServer& server)
     : options_(std::move(options)), server_(server), control_(server.display()), home_(makePrivateHome()) {
     xcb_connection_t* c = control_.get();
     syncWindow_ = xcb_generate_id(c);
-    const uint32_t overrideRedirect[] = {1};
+    // The answer reaches us whether the manager sends it with no event mask (to
+    // the window's creator) or with StructureNotify.
+    const uint32_t attributes[] = {1, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, 0, syncWindow_, control_.root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, overrideRedirect);
+                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, attributes);
     const uint32_t rootMask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
     xcb_change_window_attributes(c, control_.root(), XCB_CW_EVENT_MASK, rootMask);
     free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));

@@ -1,0 +1,144 @@
+// The standard rows: map→placed latency, memory, idle CPU, CPU per frame.
+
+#include "SideBySide.h"
+
+namespace tessaline::bench {
+
+namespace {
+
+using namespace std::chrono;
+using xtest::Rect;
+
+double ms(Clock::duration d) { return duration<double, std::milli>(d).count(); }
+
+// Map→placed: a window is placed at the first moment it is both mapped and at
+// the frame the manager leaves it in once everything has settled (sync, then a
+// quiet spell). Its final frame is read from the server afterwards. A
+// ConfigureNotify gives that frame when its size matches and, where its
+// (border-outside)
+// coordinates are on the root (the window is not reparented, or the event is
+// the synthetic one ICCCM managers send), its position too: i3 moves its own
+// frame around a reparented window, which the window hears of only that way.
+// A window created at its final frame has nothing to wait for but the map.
+double placedLatencyMs(Session& session, int index) {
+    TestClient window = xtest::ClientBuilder().title("bench " + std::to_string(index)).geometry({0, 0, 300, 200}).create();
+    window.connection().roundTrip();
+    window.connection().pump();
+    window.connection().dropEvents();
+
+    const auto start = Clock::now();
+    window.mapNoWait();
+    window.waitForMapped();
+    session.settle(window);
+    const Rect final = window.geometry().value_or(Rect{});
+
+    std::optional<Clock::time_point> mappedAt, configuredAt;
+    bool reparented = false;
+    Clock::time_point at;
+    while (xtest::Event e = window.connection().take([](const xcb_generic_event_t&) { return true; }, at)) {
+        switch (xtest::eventType(*e)) {
+        case XCB_MAP_NOTIFY:
+            if (!mappedAt) mappedAt = at;
+            break;
+        case XCB_REPARENT_NOTIFY:
+            reparented = reinterpret_cast<xcb_reparent_notify_event_t*>(e.get())->parent != window.connection().root();
+            break;
+        case XCB_CONFIGURE_NOTIFY: {
+            auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(e.get());
+            const bool onRoot = !reparented || (e->response_type & 0x80);
+            const bool sized = c->width == final.w && c->height == final.h;
+            if (!configuredAt && sized && (!onRoot || (c->x + c->border_width == final.x && c->y + c->border_width == final.y))) configuredAt = at;
+            break;
+        }
+        }
+    }
+    session.windows().push_back(std::move(window));
+    if (!mappedAt) throw xtest::HarnessError("no MapNotify recorded");
+    return ms(std::max(*mappedAt, configuredAt.value_or(*mappedAt)) - start);
+}
+
+const Registration mapToPlaced{{
+    .order = 10,
+    .name = "map→placed",
+    .run =
+        [](Session& s) {
+            std::vector<double> samples;
+            for (int round = 0; round < rounds; ++round) {
+                for (int i = 0; i < 8; ++i) samples.push_back(placedLatencyMs(s, i));
+                s.closeAll();
+            }
+            const std::string note = std::to_string(samples.size()) + " windows, mapped 8 at a time";
+            return std::vector<Value>{{"map→placed median", "ms", median(samples), ""},
+                                      {"map→placed p99", "ms", percentile(samples, 99), note}};
+        },
+}};
+
+const Registration memory{{
+    .order = 20,
+    .name = "RSS",
+    .run =
+        [](Session& s) {
+            s.open(8);
+            const double eight = s.rssMiB();
+            s.open(92);
+            return std::vector<Value>{{"RSS, 8 windows", "MiB", eight, ""},
+                                      {"RSS, 100 windows", "MiB", s.rssMiB(), ""}};
+        },
+}};
+
+const Registration idle{{
+    .order = 30,
+    .name = "idle CPU",
+    .run =
+        [](Session& s) {
+            s.open(8);
+            const auto before = s.cpu();
+            const auto spell = seconds(3);
+            // Events are still read (and pings answered) meanwhile.
+            xtest::waitUntil([] { return false; }, duration_cast<milliseconds>(spell));
+            const double share = duration<double>(s.cpu() - before) / duration<double>(spell) * 100;
+            return std::vector<Value>{{"CPU while idle, 8 windows", "% of a core", share, ""}};
+        },
+}};
+
+// Focus changes between the two ends of 20 windows. For Tessaline each one
+// glides the strip; its frames are counted as the most ConfigureNotify events
+// any one window received. The peers do not animate: their CPU is per focus
+// change, one relayout each.
+const Registration frames{{
+    .order = 40,
+    .name = "CPU per frame",
+    .run =
+        [](Session& s) {
+            s.open(20);
+            const int changes = 20;
+            long frameCount = 0;
+            const auto before = s.cpu();
+            for (int i = 0; i < changes; ++i) {
+                TestClient& target = s.windows()[i % 2 ? 0 : s.windows().size() - 1];
+                for (auto& w : s.windows()) w.connection().dropEvents();
+                target.requestActivate();
+                s.settle(target);
+                long most = 0;
+                for (auto& w : s.windows()) {
+                    long count = 0;
+                    while (w.connection().take([](const xcb_generic_event_t& e) {
+                        return xtest::eventType(e) == XCB_CONFIGURE_NOTIFY;
+                    }))
+                        ++count;
+                    most = std::max(most, count);
+                }
+                frameCount += most;
+            }
+            const double cpuUs = duration<double, std::micro>(s.cpu() - before).count();
+            if (s.name() == "Tessaline" && frameCount > changes)
+                return std::vector<Value>{{"CPU per frame, 20 windows", "µs", cpuUs / double(frameCount),
+                                           "per animation frame, " + std::to_string(frameCount) + " frames"}};
+            return std::vector<Value>{{"CPU per frame, 20 windows", "µs", cpuUs / changes,
+                                       "per focus change (one relayout, no animation)"}};
+        },
+}};
+
+}  // namespace
+
+}  // namespace tessaline::bench
