@@ -86,13 +86,18 @@ void Overlays::refresh() {
 }
 
 void Overlays::followFrames() {
-    if (manager_.expired()) return;
+    // A stopped manager's last frames linger in the writer; they draw nothing.
+    const auto wm = manager();
+    if (!wm || !wm->running) return;
     if (focus_) focus_->follow();
     if (tabBars_) tabBars_->layout();
 }
 
 void Overlays::hideAll() {
-    if (focus_) focus_->hide();
+    if (focus_) {
+        focus_->target.reset();
+        focus_->hide();
+    }
     if (indicator_) indicator_->hideAll();
     if (tabBars_) tabBars_->hide();
     if (drop_) drop_->hide();
@@ -144,6 +149,17 @@ void Overlays::showOverview(const StripKey& key) {
 
 void Overlays::closeOverview() {
     if (overview_) overview_->close(std::nullopt);
+}
+
+const Panel* Overlays::panelAt(Point point) const {
+    // Later panels were made later and lie above earlier ones of their kind;
+    // the overview covers everything.
+    const Panel* found = nullptr;
+    for (const Panel* panel : panels_) {
+        if (!panel->isVisible() || !panel->spec().clicks || !panel->frame().contains(point)) continue;
+        if (!found || panel->spec().kind == PanelKind::overview) found = panel;
+    }
+    return found;
 }
 
 bool Overlays::isOnScreen(const Rect& rect) const {

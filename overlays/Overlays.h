@@ -61,6 +61,10 @@ public:
     bool isOnScreen(const Rect& rect) const;
 
     // ---- for the platform
+    // The shown panel that takes a click at this point (global coordinates),
+    // if any. Such a click is the panel's, and must not reach the engine as a
+    // MouseDown: a click elsewhere closes a pinned timeline.
+    const Panel* panelAt(Point point) const;
     // A compositing manager came or went: panels paint in the other look,
     // and dimming follows.
     void compositingChanged();

@@ -222,7 +222,8 @@ void StripOverlay::showMinimap(const StripKey& key) {
     auto& slot = minimaps_[key.display];
     if (!slot) {
         slot = std::make_unique<Minimap>();
-        slot->panel = host_.makePanel({.kind = PanelKind::minimap, .clicks = true});
+        // Nothing to click in a minimap: clicks pass through to the windows.
+        slot->panel = host_.makePanel({.kind = PanelKind::minimap});
         Minimap* minimap = slot.get();
         slot->panel->setPainter([minimap](cairo_t* cr, const Canvas& canvas) {
             MinimapView::draw(cr, canvas, minimap->model);

@@ -108,6 +108,22 @@ TEST(OverviewNavigation, ArrowsWalkColumnsAndRowsAndStopAtTheEdges) {
     }
 }
 
+TEST(OverviewCanvas, IsCentredOrScrollsToTheSelectionButNoFurtherThanTheCards) {
+    OverviewModel model;
+    model.size = {5000, 400};
+    model.viewport = {0, 0, 300, 400};
+    model.cards = {Card{.id = 1, .frame = {4800, 0, 200, 400}}, Card{.id = 2, .frame = {2400, 0, 200, 400}}};
+    const Size panel{1440, 900};
+    EXPECT_EQ(model.canvasOrigin(panel), (Point{56, 250}));  // the screen's own cards, at the left
+    model.selected = 1;
+    EXPECT_EQ(model.canvasOrigin(panel), (Point{1440 - 56 - 5000, 250}));
+    model.selected = 2;
+    EXPECT_EQ(model.canvasOrigin(panel), (Point{720 - 2500, 250}));
+    EXPECT_EQ(model.cardAt({721, 300}, panel), WindowID{2});
+    model.size = {1000, 400};
+    EXPECT_EQ(model.canvasOrigin(panel), (Point{220, 250}));
+}
+
 TEST(FocusGeometry, AWindowCountsAsOnScreenOnlyBeyondFortyPoints) {
     const std::vector<Display> displays{{1, "A", "A", {0, 0, 1440, 900}, {0, 25, 1440, 875}}};
     const std::pair<Rect, bool> cases[] = {

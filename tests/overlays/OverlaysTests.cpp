@@ -202,6 +202,8 @@ TEST_F(Overlaid, TheTimelinePeeksPinsClosesAndTakesClicksAndDrops) {
     // Dragging the last window's chip into the stack, below its first chip.
     perform(Action::toggleTimeline);
     RecordingPanel& p = *panel(PanelKind::stripBar);
+    EXPECT_EQ(overlays.panelAt({p.frame().midX(), p.frame().midY()}), &p);
+    EXPECT_EQ(overlays.panelAt({p.frame().midX(), p.frame().y - 1}), nullptr);
     const Metrics& m = bar()->model.metrics;
     const Rect from = m.chipRect(2, 0);
     const Rect to = m.chipRect(1, 1);
