@@ -70,7 +70,7 @@ void Panel::stackBelow(std::optional<WindowID> window) {
     stackingChanged();
 }
 
-void Panel::paint(cairo_t* cr, bool composited) const {
+void Panel::paint(cairo_t* cr, bool composited, bool withHole) const {
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cr);
@@ -80,7 +80,7 @@ void Panel::paint(cairo_t* cr, bool composited) const {
         painter_(cr, Canvas{frame_.size(), composited});
         cairo_restore(cr);
     }
-    if (hole_) {
+    if (hole_ && withHole) {
         cairo_save(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         Paint::roundedRect(cr, hole_->rect, hole_->radius);

@@ -75,7 +75,7 @@ public:
     void redraw();
     // A part of the panel that shows nothing and passes the pointer through.
     // Moving it needs no repaint: a platform may cut it out of the window's
-    // shape. The painter never draws it; paint() below clears it.
+    // shape. The painter never draws it; paint() clears it unless told not to.
     void setHole(std::optional<RoundedRect> hole);
     // The whole panel's opacity (fades); a platform without a compositor may ignore it.
     void setOpacity(double opacity);
@@ -98,9 +98,11 @@ public:
     // Shown and not faded out.
     bool isVisible() const { return shown_ && opacity_ > 0.01; }
 
-    // Paints the content as it is now, hole included, on a context of the
-    // panel's size: what the platform shows, and what snapshots record.
-    void paint(cairo_t* cr, bool composited) const;
+    // Paints the content as it is now on a context of the panel's size: what
+    // the platform shows, and what snapshots record. A platform that cuts the
+    // hole out of the window's shape paints without it, or a moved hole would
+    // leave a clear patch where it was.
+    void paint(cairo_t* cr, bool composited, bool withHole = true) const;
 
     // ---- set by the overlay part, called by the platform
     std::function<void(const PanelPointer&)> onPointer;
@@ -109,10 +111,11 @@ public:
 
 protected:
     // The platform's side. Each is called only for a real change, after the
-    // state above was updated.
+    // state above was updated. Paints may be put off and coalesced until the
+    // platform's loop flushes, and until the panel is shown.
     virtual void moved() = 0;            // new origin, same size: reposition only
     virtual void resized() = 0;          // new size (and maybe origin): reposition and repaint
-    virtual void contentChanged() = 0;   // repaint at the same size; may wait until shown
+    virtual void contentChanged() = 0;   // repaint at the same size
     virtual void holeChanged() = 0;
     virtual void opacityChanged() = 0;
     virtual void visibilityChanged() = 0;

@@ -1,7 +1,5 @@
 #include "overlays/draw/Paint.h"
 
-#include <pango/pangocairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -36,20 +34,6 @@ Surface toSurface(const ArgbImage& image) {
     }
     cairo_surface_mark_dirty(surface.get());
     return surface;
-}
-
-PangoFontDescription* font(double size, bool bold) {
-    // One description per weight, made on first use and kept: cheap, and
-    // it does not load any font by itself.
-    static PangoFontDescription* regular = pango_font_description_from_string("Sans");
-    static PangoFontDescription* heavy = [] {
-        PangoFontDescription* d = pango_font_description_from_string("Sans");
-        pango_font_description_set_weight(d, PANGO_WEIGHT_BOLD);
-        return d;
-    }();
-    PangoFontDescription* d = bold ? heavy : regular;
-    pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
-    return d;
 }
 
 }  // namespace
@@ -120,29 +104,6 @@ void genericIcon(cairo_t* cr, const Rect& box, double alpha) {
     cairo_rectangle(cr, glyph.x, glyph.y, glyph.width, side * 0.1);
     cairo_fill(cr);
     cairo_restore(cr);
-}
-
-void text(cairo_t* cr, std::string_view content, const Rect& box, const TextStyle& style) {
-    if (content.empty() || box.width <= 1 || box.height <= 1) return;
-    // Titles come from other programs and need not be valid UTF-8.
-    gchar* valid = g_utf8_make_valid(content.data(), static_cast<gssize>(content.size()));
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    pango_layout_set_font_description(layout, font(style.size, style.bold));
-    pango_layout_set_text(layout, valid, -1);
-    g_free(valid);
-    pango_layout_set_width(layout, static_cast<int>(box.width * PANGO_SCALE));
-    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-    pango_layout_set_single_paragraph_mode(layout, TRUE);
-    pango_layout_set_alignment(layout, style.centred ? PANGO_ALIGN_CENTER : PANGO_ALIGN_LEFT);
-    int width = 0;
-    int height = 0;
-    pango_layout_get_pixel_size(layout, &width, &height);
-    cairo_save(cr);
-    color(cr, style.color);
-    cairo_move_to(cr, box.x, box.y + (box.height - height) * 0.5);
-    pango_cairo_show_layout(cr, layout);
-    cairo_restore(cr);
-    g_object_unref(layout);
 }
 
 }  // namespace tessaline::Paint
