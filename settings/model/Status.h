@@ -73,6 +73,9 @@ public:
     virtual void setTiling(bool on) = 0;
     // Runs the fix of a setup check.
     virtual void runFix(const std::string& checkID) = 0;
+    // While the window records a shortcut, the manager lets go of its own, so
+    // that a combo it holds reaches the window instead of performing its action.
+    virtual void holdShortcuts(bool held) = 0;
     // The diagnostics report, or absent when none can be had.
     virtual void diagnostics(std::function<void(std::optional<std::string>)> done) = 0;
 
@@ -98,6 +101,7 @@ public:
     void refresh() override { ++refreshes; }
     void setTiling(bool on) override;
     void runFix(const std::string& checkID) override { fixes.push_back(checkID); }
+    void holdShortcuts(bool held) override { shortcutsHeld = held; }
     void diagnostics(std::function<void(std::optional<std::string>)> done) override;
 
     // Replaces the answer, as a manager's next reply would.
@@ -105,6 +109,7 @@ public:
 
     int refreshes = 0;
     std::vector<std::string> fixes;
+    bool shortcutsHeld = false;
     std::optional<std::string> report;  // what `diagnostics` answers
 
 private:
