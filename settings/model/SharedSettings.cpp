@@ -19,11 +19,14 @@ std::optional<std::string> readBytes(const fs::path& path) {
 
 }  // namespace
 
-SharedSettings::SharedSettings(fs::path file) : path_(std::move(file)) { load(); }
+SharedSettings::SharedSettings(fs::path file) : path_(std::move(file)) {
+    load();
+    current_ = settings_->config();
+}
 
 SharedSettings::~SharedSettings() = default;
 
-const Config& SharedSettings::config() const { return settings_->config(); }
+const Config& SharedSettings::config() const { return current_; }
 
 void SharedSettings::load() {
     // The store must go before the preferences it refers to.
@@ -37,6 +40,7 @@ void SharedSettings::load() {
                    " is not a JSON object.";
     } else {
         problem_.reset();
+        current_ = settings_->config();
     }
     // The store may have written the file back in its current form just now.
     rememberFile();
@@ -60,6 +64,7 @@ SharedSettings::EditResult SharedSettings::edit(const std::function<void(Config&
     Config next = config();
     change(next);
     const Settings::WriteResult result = settings_->setConfig(next);
+    current_ = settings_->config();
     rememberFile();
     if (result == Settings::WriteResult::unchanged) return EditResult::unchanged;
     if (onChange_) onChange_();
@@ -79,6 +84,7 @@ std::optional<fs::path> SharedSettings::setAside() {
     fs::rename(path_, target, ec);
     if (ec) return std::nullopt;
     load();
+    current_ = settings_->config();
     if (onChange_) onChange_();
     return target;
 }

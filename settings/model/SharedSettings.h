@@ -35,9 +35,10 @@ public:
     const Config& config() const;
 
     // Why the file cannot be used, when it holds no settings this program can
-    // read (not JSON, or a "config" entry that is no object). The defaults are
-    // shown meanwhile and every edit is refused until the file is repaired or
-    // set aside: writing would throw away what the user wrote.
+    // read (not JSON, or a "config" entry that is no object). The last good
+    // settings stay in force meanwhile (the defaults when there never were
+    // any), and every edit is refused until the file is repaired or set aside:
+    // writing would throw away what the user wrote.
     const std::optional<std::string>& problem() const { return problem_; }
 
     // Reads the file again when its contents changed since this object last
@@ -63,6 +64,7 @@ private:
     std::filesystem::path path_;
     std::unique_ptr<FileDefaults> defaults_;
     std::unique_ptr<Settings> settings_;
+    Config current_;  // what config() answers
     std::optional<std::string> problem_;
     std::optional<std::string> lastSeen_;  // the file's bytes as last read or written; absent: no file
     std::function<void()> onChange_;

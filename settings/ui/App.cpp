@@ -17,6 +17,7 @@
 #include <gtkmm/separator.h>
 #include <gtkmm/stack.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -181,6 +182,14 @@ public:
         });
         ctx_.showPane = [this](SettingsPane pane) { showPane(pane); };
         updateBanner();
+        // A recording left behind would keep the manager's shortcuts held.
+        property_is_active().signal_changed().connect([this] {
+            if (!is_active()) stopRecording();
+        });
+    }
+
+    ~SettingsWindow() override {
+        if (ctx_.recorder.recording()) ctx_.provider.holdShortcuts(false);
     }
 
     void showPane(SettingsPane pane) {
@@ -193,6 +202,13 @@ public:
     }
 
 private:
+    void stopRecording() {
+        if (!ctx_.recorder.recording()) return;
+        ctx_.recorder.cancel();
+        ctx_.provider.holdShortcuts(false);
+        ctx_.refreshAll();
+    }
+
     void addPane(SettingsPane pane) {
         auto* item = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
         item->set_margin(6);
@@ -223,6 +239,7 @@ private:
     // A file that cannot be read stays visible until it is repaired or set aside.
     void updateBanner() {
         SharedSettings& settings = ctx_.settings;
+        stack_.set_sensitive(!settings.problem());
         if (!settings.problem()) {
             banner_.dismiss();
             return;
@@ -246,21 +263,29 @@ public:
     WelcomeWindow(SharedSettings& settings, StatusProvider& provider, std::function<void()> openSettings)
         : ctx_(settings, provider) {
         set_title("Welcome to Tessaline");
-        set_default_size(640, 560);
+        set_default_size(660, 680);
         auto [root, page] = build::page();
+        root.set_vexpand(true);
         auto* heading = Gtk::make_managed<Gtk::Label>();
         heading->set_markup("<span size='xx-large' weight='bold'>Welcome to Tessaline</span>");
         heading->set_xalign(0);
         page.append(*heading);
-        build::note(page,
-                    "Tessaline puts your windows side by side on a strip that runs past the edges of the screen. "
-                    "New windows open beside the one you use, and the strip scrolls instead of windows shrinking.");
-        build::note(page, "A few things about this system decide how well that works:").set_margin_top(12);
+        for (const char* text : {"Tessaline puts your windows side by side on a strip that runs past the edges of the "
+                                 "screen. New windows open beside the one you use, and the strip scrolls instead of "
+                                 "windows shrinking.",
+                                 "A few things about this system decide how well that works:"}) {
+            auto* label = Gtk::make_managed<Gtk::Label>(text);
+            label->set_xalign(0);
+            label->set_wrap(true);
+            label->set_margin_top(10);
+            page.append(*label);
+        }
         setupChecks(ctx_, page);
 
+        // The buttons stay in view however long the list of checks is.
         auto* buttons = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
         buttons->set_halign(Gtk::Align::END);
-        buttons->set_margin_top(18);
+        buttons->set_margin(16);
         auto* settingsButton = Gtk::make_managed<Gtk::Button>("Open Settings");
         settingsButton->signal_clicked().connect(openSettings);
         auto* done = Gtk::make_managed<Gtk::Button>("Get Started");
@@ -275,8 +300,11 @@ public:
         });
         buttons->append(*settingsButton);
         buttons->append(*done);
-        page.append(*buttons);
-        set_child(root);
+        auto* outer = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 0);
+        outer->append(root);
+        outer->append(*Gtk::make_managed<Gtk::Separator>(Gtk::Orientation::HORIZONTAL));
+        outer->append(*buttons);
+        set_child(*outer);
     }
 
     void refresh() { ctx_.refreshAll(); }
@@ -308,7 +336,10 @@ protected:
         settings_->setOnChange([this] { refreshWindows(); });
         provider_->setOnChange([this] { refreshWindows(); });
 
-        // The manager, or a person with an editor, may change the file at any time.
+        // The manager, or a person with an editor, may change the file at any
+        // time. A folder that does not exist yet could only be polled for.
+        std::error_code ec;
+        std::filesystem::create_directories(settings_->path().parent_path(), ec);
         monitor_ = Gio::File::create_for_path(settings_->path().string())->monitor_file();
         monitor_->signal_changed().connect(
             [this](const Glib::RefPtr<Gio::File>&, const Glib::RefPtr<Gio::File>&, Gio::FileMonitor::Event) {

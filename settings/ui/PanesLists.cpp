@@ -82,6 +82,7 @@ void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
     add->set_tooltip_text("Add a shortcut");
     combos->set_halign(Gtk::Align::END);
     Gtk::Box& line = build::row(list, row.title, combos);
+    line.get_first_child()->set_size_request(190, -1);  // titles on one line beside long shortcuts
     line.append(*add);
     build::label(*add, "Add a shortcut for " + row.title);
     add->signal_clicked().connect([&ctx, action] {

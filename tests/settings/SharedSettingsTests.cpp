@@ -64,11 +64,13 @@ TEST(SharedSettingsTest, TheWindowAndTheManagerEditOneFileWithoutLosingEachOther
     EXPECT_TRUE(reader.config().dimInactive);
     EXPECT_EQ(changes, 3);
 
-    // A hand edit that breaks the file is shown, and never written over.
+    // A hand edit that breaks the file is shown, and never written over; the
+    // last good settings stay.
+    const Config good = window.config();
     writeFile(file, "{\"config\": {\"gap\": 8,");
     EXPECT_TRUE(window.reloadIfChanged());
     ASSERT_TRUE(window.problem());
-    EXPECT_EQ(window.config(), Config());
+    EXPECT_EQ(window.config(), good);
     EXPECT_EQ(window.edit([](Config& c) { c.gap = 30; }), Result::refused);
     EXPECT_EQ(readFile(file), "{\"config\": {\"gap\": 8,");
     EXPECT_FALSE(window.reloadIfChanged()) << "the same broken text is read once";
@@ -88,6 +90,7 @@ TEST(SharedSettingsTest, TheWindowAndTheManagerEditOneFileWithoutLosingEachOther
     EXPECT_EQ(aside->filename(), "settings.json.broken");
     EXPECT_EQ(readFile(*aside), "{\"config\": [1, 2]}");
     EXPECT_FALSE(window.problem());
+    EXPECT_EQ(window.config(), Config()) << "starting over means the defaults";
     EXPECT_EQ(window.edit([](Config& c) { c.gap = 30; }), Result::saved);
     EXPECT_FALSE(window.setAside()) << "a readable file stays where it is";
 }
