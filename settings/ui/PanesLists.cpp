@@ -6,6 +6,7 @@
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/filefilter.h>
+#include <gtkmm/grid.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
 #include <gtkmm/menubutton.h>
@@ -75,7 +76,10 @@ Gtk::Widget& comboChip(PaneContext& ctx, const Config& config, Action action, st
 
 void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
     const Action action = row.action;
-    auto* combos = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 6);
+    // Two shortcuts to a line: a third goes below rather than widen the window.
+    auto* combos = Gtk::make_managed<Gtk::Grid>();
+    combos->set_column_spacing(6);
+    combos->set_row_spacing(4);
     auto* add = Gtk::make_managed<Gtk::Button>();
     add->set_icon_name("list-add-symbolic");
     add->add_css_class("flat");
@@ -113,14 +117,18 @@ void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
         now.built = true;
         if (now == *shown) return;
         *shown = now;
-        build::clear(*combos);
-        for (std::size_t i = 0; i < now.combos.size(); ++i) {
-            combos->append(comboChip(ctx, config, action, i, now.combos[i]));
-        }
+        while (Gtk::Widget* child = combos->get_first_child()) combos->remove(*child);
+        int placed = 0;
+        const auto put = [combos, &placed](Gtk::Widget& item) {
+            item.set_halign(Gtk::Align::END);
+            combos->attach(item, placed % 2, placed / 2);
+            ++placed;
+        };
+        for (std::size_t i = 0; i < now.combos.size(); ++i) put(comboChip(ctx, config, action, i, now.combos[i]));
         if (now.recording) {
             auto* prompt = Gtk::make_managed<Gtk::Label>("Type shortcut\u2026");
             prompt->add_css_class("accent");
-            combos->append(*prompt);
+            put(*prompt);
         }
         add->set_sensitive(!now.recording);
     });
