@@ -18,12 +18,6 @@ const std::array<std::string_view, static_cast<std::size_t>(Atom::count)> atomNa
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free>;
-
 const char* errorName(int code) {
     static const char* const names[] = {"Success", "BadRequest", "BadValue",    "BadWindow",
                                         "BadPixmap", "BadAtom",  "BadCursor",   "BadFont",
@@ -164,7 +158,7 @@ void X11Connection::internAtoms() {
         cookies[i] = xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(atomNames[i].size()), atomNames[i].data());
     }
     for (std::size_t i = 0; i < cookies.size(); ++i) {
-        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c_, cookies[i], nullptr));
+        auto reply = replyTo(xcb_intern_atom_reply, c_, cookies[i]);
         atoms_[i] = reply ? reply->atom : XCB_NONE;
         if (!reply) {
             Log::lifecycle.error([&] { return "couldn't intern the X atom " + std::string(atomNames[i]); });
@@ -175,8 +169,7 @@ void X11Connection::internAtoms() {
 void X11Connection::queryRandr() {
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c_, &xcb_randr_id);
     if (!extension || !extension->present) return;
-    Reply<xcb_randr_query_version_reply_t> version(
-        xcb_randr_query_version_reply(c_, xcb_randr_query_version(c_, 1, 5), nullptr));
+    auto version = replyTo(xcb_randr_query_version_reply, c_, xcb_randr_query_version(c_, 1, 5));
     // Monitors arrived with 1.5; an older server is treated as one screen.
     if (!version || version->major_version < 1 || (version->major_version == 1 && version->minor_version < 5)) return;
     randrEvents_ = extension->first_event;
@@ -249,6 +242,9 @@ bool X11Connection::isExpected(const xcb_generic_error_t& error) {
         case XCB_MATCH:
             // Focusing or configuring a window that was unmapped meanwhile.
             return error.major_code == XCB_SET_INPUT_FOCUS || error.major_code == XCB_CONFIGURE_WINDOW;
+        case XCB_VALUE:
+            // Killing the client of a window that has just gone.
+            return error.major_code == XCB_KILL_CLIENT;
         default:
             return false;
     }
@@ -307,7 +303,7 @@ std::size_t X11Connection::drainQueued(const EventHandler& handler) {
 }
 
 void X11Connection::sync() {
-    Reply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    auto reply = replyTo(xcb_get_input_focus_reply, c_, xcb_get_input_focus(c_));
 }
 
 std::optional<xcb_timestamp_t> eventTime(const xcb_generic_event_t& event) {

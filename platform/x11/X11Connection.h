@@ -12,11 +12,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tessaline {
@@ -148,6 +150,24 @@ private:
     bool exitOnError_ = false;
     std::uint8_t randrEvents_ = 0;
 };
+
+// What XCB hands out is freed with free().
+struct FreeReply {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeReply>;
+
+// The reply to a request, or null when it failed. The error is dropped here,
+// never queued as an event: the caller takes the absent reply as the answer.
+template <class Fn, class Cookie>
+auto replyTo(Fn fn, xcb_connection_t* c, Cookie cookie) {
+    using T = std::remove_pointer_t<decltype(fn(c, cookie, nullptr))>;
+    xcb_generic_error_t* error = nullptr;
+    Reply<T> result(fn(c, cookie, &error));
+    std::free(error);
+    return result;
+}
 
 // The server time an event carries, when it carries one.
 std::optional<xcb_timestamp_t> eventTime(const xcb_generic_event_t& event);

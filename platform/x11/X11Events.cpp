@@ -256,13 +256,23 @@ void X11WindowSystem::onClientMessage(const xcb_client_message_event_t& event) {
 }
 
 void X11WindowSystem::onWindowState(Client& client, std::uint32_t action, xcb_atom_t first, xcb_atom_t second) {
+    const auto wanted = [action](bool now) {
+        if (action == kStateAdd) return true;
+        if (action == kStateRemove) return false;
+        return action == kStateToggle ? !now : now;
+    };
     for (xcb_atom_t atom : {first, second}) {
-        if (atom != x_.atom(Atom::_NET_WM_STATE_FULLSCREEN)) continue;
-        bool on = client.fullscreen;
-        if (action == kStateAdd) on = true;
-        if (action == kStateRemove) on = false;
-        if (action == kStateToggle) on = !client.fullscreen;
-        setFullscreen(client, on);
+        if (atom == XCB_NONE) continue;
+        if (atom == x_.atom(Atom::_NET_WM_STATE_FULLSCREEN)) {
+            setFullscreen(client, wanted(client.fullscreen));
+        } else if (atom == x_.atom(Atom::_NET_WM_STATE_HIDDEN)) {
+            // Some pagers minimise this way rather than with WM_CHANGE_STATE.
+            if (wanted(client.iconified)) {
+                iconify(client);
+            } else {
+                deiconify(client, false);
+            }
+        }
     }
 }
 

@@ -18,12 +18,6 @@ namespace tessaline {
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free>;
-
 constexpr std::uint32_t kIconicState = 3;
 constexpr std::uint32_t kInputHint = 1;
 constexpr std::uint32_t kStateHint = 2;
@@ -166,12 +160,8 @@ void X11WindowSystem::manage(xcb_window_t window, bool adopting) {
     const auto userTimeCookie = ask(x_.atom(Atom::_NET_WM_USER_TIME), XCB_ATOM_CARDINAL, 1);
     const auto wmStateCookie = ask(x_.atom(Atom::WM_STATE), x_.atom(Atom::WM_STATE), 2);
 
-    xcb_generic_error_t* error = nullptr;
-    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, &error));
-    std::free(error);
-    error = nullptr;
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, &error));
-    std::free(error);
+    const auto attributes = replyTo(xcb_get_window_attributes_reply, c, attributesCookie);
+    const auto geometry = replyTo(xcb_get_geometry_reply, c, geometryCookie);
     const std::optional<Property> classes = x_.property(classCookie);
     const std::optional<Property> netName = x_.property(netNameCookie);
     const std::optional<Property> name = x_.property(nameCookie);

@@ -15,12 +15,6 @@ namespace tessaline {
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free>;
-
 std::uint64_t fnv1a(const std::uint8_t* data, std::size_t size) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
     for (std::size_t i = 0; i < size; ++i) {
@@ -41,7 +35,7 @@ double refreshOf(const xcb_randr_mode_info_t& mode) {
 }
 
 std::string atomName(xcb_connection_t* c, xcb_get_atom_name_cookie_t cookie) {
-    Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c, cookie, nullptr));
+    auto reply = replyTo(xcb_get_atom_name_reply, c, cookie);
     if (!reply) return {};
     return std::string(xcb_get_atom_name_name(reply.get()),
                        static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get())));
@@ -74,8 +68,7 @@ std::vector<MonitorInfo> readMonitors(X11Connection& connection) {
     const xcb_screen_t& screen = *connection.screen();
     if (!connection.randrEvents()) return {wholeScreen(screen)};
 
-    Reply<xcb_randr_get_monitors_reply_t> monitors(
-        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, connection.root(), 1), nullptr));
+    auto monitors = replyTo(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, connection.root(), 1));
     Reply<xcb_randr_get_screen_resources_current_reply_t> resources(
         xcb_randr_get_screen_resources_current_reply(
             c, xcb_randr_get_screen_resources_current(c, connection.root()), nullptr));
@@ -118,7 +111,7 @@ std::vector<MonitorInfo> readMonitors(X11Connection& connection) {
         std::string connector;
         std::string edid;
         if (p.hasOutput) {
-            Reply<xcb_randr_get_output_info_reply_t> output(xcb_randr_get_output_info_reply(c, p.output, nullptr));
+            auto output = replyTo(xcb_randr_get_output_info_reply, c, p.output);
             if (output) {
                 connector.assign(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
                                  static_cast<std::size_t>(xcb_randr_get_output_info_name_length(output.get())));
@@ -127,8 +120,7 @@ std::vector<MonitorInfo> readMonitors(X11Connection& connection) {
                     hasCrtc[i] = true;
                 }
             }
-            Reply<xcb_randr_get_output_property_reply_t> property(
-                xcb_randr_get_output_property_reply(c, p.edid, nullptr));
+            auto property = replyTo(xcb_randr_get_output_property_reply, c, p.edid);
             if (property && property->format == 8 && property->num_items >= 8) {
                 const std::uint8_t* data = xcb_randr_get_output_property_data(property.get());
                 edid = edidIdentifier(std::vector<std::uint8_t>(data, data + property->num_items));
@@ -145,7 +137,7 @@ std::vector<MonitorInfo> readMonitors(X11Connection& connection) {
 
     for (std::size_t i = 0; i < pending.size(); ++i) {
         if (!hasCrtc[i] || !resources) continue;
-        Reply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(c, crtcs[i], nullptr));
+        auto crtc = replyTo(xcb_randr_get_crtc_info_reply, c, crtcs[i]);
         if (!crtc || crtc->mode == XCB_NONE) continue;
         const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(resources.get());
         const int count = xcb_randr_get_screen_resources_current_modes_length(resources.get());

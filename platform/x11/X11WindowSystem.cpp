@@ -21,12 +21,6 @@ namespace tessaline {
 
 namespace {
 
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free>;
-
 // How long a manager we replace gets to leave.
 constexpr double kReplaceTimeout = 10.0;
 
@@ -100,13 +94,11 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
     });
     x_.noteTime(now);
 
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x_.atom(Atom::WM_S0)), nullptr));
+    auto owner = replyTo(xcb_get_selection_owner_reply, c, xcb_get_selection_owner(c, x_.atom(Atom::WM_S0)));
     const xcb_window_t previous = owner ? owner->owner : XCB_NONE;
     const auto takeSelection = [&]() -> bool {
         xcb_set_selection_owner(c, checkWindow_, x_.atom(Atom::WM_S0), now);
-        Reply<xcb_get_selection_owner_reply_t> check(
-            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x_.atom(Atom::WM_S0)), nullptr));
+        auto check = replyTo(xcb_get_selection_owner_reply, c, xcb_get_selection_owner(c, x_.atom(Atom::WM_S0)));
         return check && check->owner == checkWindow_;
     };
     const auto giveUp = [&](std::string reason) {
@@ -155,11 +147,11 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
                                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
                                    XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
+    auto geometry = replyTo(xcb_get_geometry_reply, c, xcb_get_geometry(c, root));
     if (geometry) screenSize_ = Size{static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
     refreshMonitors();
     // The user works where the pointer is.
-    Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
+    auto pointer = replyTo(xcb_query_pointer_reply, c, xcb_query_pointer(c, root));
     if (pointer) {
         for (const Monitor& monitor : monitors_) {
             if (monitor.info.frame.contains(Point{static_cast<double>(pointer->root_x),
@@ -171,13 +163,13 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
 
     managing_ = true;
     // The windows already there, bottom to top.
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    auto tree = replyTo(xcb_query_tree_reply, c, xcb_query_tree(c, root));
     if (tree) {
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
         const std::vector<xcb_window_t> existing(children, children + xcb_query_tree_children_length(tree.get()));
         for (xcb_window_t window : existing) manage(window, true);
     }
-    Reply<xcb_get_input_focus_reply_t> focused(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    auto focused = replyTo(xcb_get_input_focus_reply, c, xcb_get_input_focus(c));
     if (focused && find(focused->focus)) {
         setFocus(focused->focus);
     } else {
