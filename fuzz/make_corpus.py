@@ -97,4 +97,13 @@ for name in ["focusLeft", "Move-To-3", "focus10", "FOCUS-LEFT", "-", "", "moveTo
     write("action", "n-" + "".join(c if c.isalnum() else "_" for c in name) + str(len(name)), name)
 write("action", "long", "focus" * 10000)
 
+# The command socket's messages both ways, and tessaline: URLs.
+for name, data in {"state": "state\n", "action": "move-to-3\n", "half": "sta", "oversized": "a" * 200,
+                   "two": "state\nstate\n", "space": "two words\n", "nul": "sta\x00te\n", "empty": "\n",
+                   "reply": "5\nhello", "reply-empty": "0\n", "reply-short": "10\nhello",
+                   "reply-long": "2\nhello", "reply-huge": "99999999999\n", "reply-sign": "-1\nx",
+                   "url-host": "tessaline://focusRight", "url-path": "tessaline:///retile/",
+                   "url-escape": "tessaline:///%zz%4", "url-bare": "TESSALINE:", "bad-utf8": "\udcff\udcfe\n"}.items():
+    write("channel", name, data)
+
 print("corpus written", file=sys.stderr)

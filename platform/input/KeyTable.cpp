@@ -1,0 +1,103 @@
+#include "platform/input/KeyTable.h"
+
+#include "engine/actions/KeyCombo.h"
+
+namespace tessaline::KeyTable {
+
+namespace {
+
+struct Key {
+    std::uint8_t mac;
+    std::uint16_t evdev;
+};
+
+// By position on the keyboard: the macOS code of a key and the Linux input
+// code of the key in the same place. Keys a Mac keyboard has and a PC one
+// does not (Fn) are missing; Help sits where PC keyboards have Insert, the
+// keypad's Clear where they have NumLock.
+constexpr Key keys[] = {
+    {0x00, 30},  {0x01, 31},  {0x02, 32},  {0x03, 33},  {0x04, 35},  {0x05, 34},   // A S D F H G
+    {0x06, 44},  {0x07, 45},  {0x08, 46},  {0x09, 47},  {0x0A, 86},  {0x0B, 48},   // Z X C V § B
+    {0x0C, 16},  {0x0D, 17},  {0x0E, 18},  {0x0F, 19},  {0x10, 21},  {0x11, 20},   // Q W E R Y T
+    {0x12, 2},   {0x13, 3},   {0x14, 4},   {0x15, 5},   {0x16, 7},   {0x17, 6},    // 1 2 3 4 6 5
+    {0x18, 13},  {0x19, 10},  {0x1A, 8},   {0x1B, 12},  {0x1C, 9},   {0x1D, 11},   // = 9 7 - 8 0
+    {0x1E, 27},  {0x1F, 24},  {0x20, 22},  {0x21, 26},  {0x22, 23},  {0x23, 25},   // ] O U [ I P
+    {0x24, 28},  {0x25, 38},  {0x26, 36},  {0x27, 40},  {0x28, 37},  {0x29, 39},   // ↩ L J ' K ;
+    {0x2A, 43},  {0x2B, 51},  {0x2C, 53},  {0x2D, 49},  {0x2E, 50},  {0x2F, 52},   // \ , / N M .
+    {0x30, 15},  {0x31, 57},  {0x32, 41},  {0x33, 14},  {0x35, 1},                 // ⇥ Space ` ⌫ ⎋
+    {0x36, 126}, {0x37, 125}, {0x38, 42},  {0x39, 58},  {0x3A, 56},  {0x3B, 29},   // right ⌘, ⌘ ⇧ ⇪ ⌥ ⌃
+    {0x3C, 54},  {0x3D, 100}, {0x3E, 97},                                          // right ⇧ ⌥ ⌃
+    {0x40, 187}, {0x4F, 188}, {0x50, 189}, {0x5A, 190},                            // F17-F20
+    {0x41, 83},  {0x43, 55},  {0x45, 78},  {0x47, 69},  {0x4B, 98},  {0x4C, 96},   // keypad . * + Clear / ↩
+    {0x4E, 74},  {0x51, 117}, {0x52, 82},  {0x53, 79},  {0x54, 80},  {0x55, 81},   // keypad - = 0 1 2 3
+    {0x56, 75},  {0x57, 76},  {0x58, 77},  {0x59, 71},  {0x5B, 72},  {0x5C, 73},   // keypad 4 5 6 7 8 9
+    {0x48, 115}, {0x49, 114}, {0x4A, 113},                                         // volume up, down, mute
+    {0x5D, 124}, {0x5E, 89},  {0x5F, 95},  {0x66, 123}, {0x68, 122},               // JIS ¥ _ , 英数 かな
+    {0x7A, 59},  {0x78, 60},  {0x63, 61},  {0x76, 62},  {0x60, 63},  {0x61, 64},   // F1-F6
+    {0x62, 65},  {0x64, 66},  {0x65, 67},  {0x6D, 68},  {0x67, 87},  {0x6F, 88},   // F7-F12
+    {0x69, 183}, {0x6B, 184}, {0x71, 185}, {0x6A, 186},                            // F13-F16
+    {0x6E, 127}, {0x72, 110}, {0x73, 102}, {0x74, 104}, {0x75, 111}, {0x77, 107},  // menu, Help, ↖ ⇞ ⌦ ↘
+    {0x79, 109}, {0x7B, 105}, {0x7C, 106}, {0x7D, 108}, {0x7E, 103},               // ⇟ ← → ↓ ↑
+};
+
+// X keycodes are evdev codes moved up by 8, so that 0-7 stay unused.
+constexpr std::uint16_t evdevOffset = 8;
+
+struct ModifierPair {
+    std::uint32_t combo;
+    std::uint16_t x;
+    Modifiers input;
+};
+
+constexpr ModifierPair modifierPairs[] = {
+    {KeyCombo::command, mod4Mask, Modifiers::command},
+    {KeyCombo::shift, shiftMask, Modifiers::shift},
+    {KeyCombo::option, mod1Mask, Modifiers::option},
+    {KeyCombo::control, controlMask, Modifiers::control},
+};
+
+}  // namespace
+
+std::optional<std::uint8_t> xKeycode(std::uint32_t macKeyCode) {
+    for (const Key& k : keys) {
+        if (k.mac == macKeyCode) return static_cast<std::uint8_t>(k.evdev + evdevOffset);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> macKeyCode(std::uint8_t xKeycode) {
+    for (const Key& k : keys) {
+        if (k.evdev + evdevOffset == xKeycode) return k.mac;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint16_t> xModifiers(std::uint32_t comboModifiers) {
+    std::uint16_t x = 0;
+    for (const ModifierPair& m : modifierPairs) {
+        if (comboModifiers & m.combo) {
+            x |= m.x;
+            comboModifiers &= ~m.combo;
+        }
+    }
+    if (comboModifiers != 0) return std::nullopt;
+    return x;
+}
+
+std::uint32_t comboModifiers(std::uint16_t xState) {
+    std::uint32_t combo = 0;
+    for (const ModifierPair& m : modifierPairs) {
+        if (xState & m.x) combo |= m.combo;
+    }
+    return combo;
+}
+
+Modifiers inputModifiers(std::uint16_t xState) {
+    Modifiers held;
+    for (const ModifierPair& m : modifierPairs) {
+        if (xState & m.x) held.insert(m.input);
+    }
+    return held;
+}
+
+}  // namespace tessaline::KeyTable

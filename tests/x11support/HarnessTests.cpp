@@ -1,0 +1,99 @@
+// The X11 harness proved against a manager that exists today: i3 speaks the same
+// sync protocol under another atom name.
+
+#include "ManagerProcess.h"
+#include "TestClient.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaline::xtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<xcb_window_t> clientList(Connection& c) {
+    auto list = c.property32(c.root(), c.atom("_NET_CLIENT_LIST"));
+    return list ? std::vector<xcb_window_t>(list->begin(), list->end()) : std::vector<xcb_window_t>{};
+}
+
+bool listed(Connection& c, const TestClient& client) {
+    auto list = clientList(c);
+    return std::find(list.begin(), list.end(), client.window()) != list.end();
+}
+
+class HarnessOnI3 : public ::testing::Test {
+protected:
+    ManagerProcess i3{ManagerOptions::i3()};
+    void SetUp() override {
+        XServer::shared().setMonitors({});
+        i3.start();
+    }
+};
+
+}  // namespace
+
+TEST(Harness, SetsSeveralMonitorsAndGivesTheWholeScreenBack) {
+    XServer& x = XServer::shared();
+    const std::vector<Monitor> two{{"left", {0, 0, 1920, 1080}, true}, {"right", {1920, 0, 1280, 1024}}};
+    x.setMonitors(two);
+    EXPECT_EQ(x.monitors(), two);
+    x.setMonitors({});
+    EXPECT_EQ(x.monitors().size(), 1u);
+    EXPECT_EQ(x.monitors().at(0).rect, (Rect{0, 0, x.width(), x.height()}));
+    EXPECT_THROW(waitFor("nothing", [] { return false; }, 20ms), HarnessError);
+}
+
+TEST_F(HarnessOnI3, ClientsMapAndEveryRequestIsHandledBeforeTheSyncAnswer) {
+    auto a = ClientBuilder().title("a").open();
+    auto b = ClientBuilder().title("b").protocols({Protocol::deleteWindow, Protocol::takeFocus}).open();
+    i3.sync();
+    EXPECT_EQ(a.wmState(), WmState::normal);
+    EXPECT_TRUE(listed(i3.control(), a) && listed(i3.control(), b));
+    auto ga = a.geometry(), gb = b.geometry();
+    ASSERT_TRUE(ga && gb);
+    EXPECT_NE(ga->x, gb->x) << "i3 tiles them side by side: " << *ga << " and " << *gb;
+
+    b.requestClose();
+    i3.sync();  // the close request reaches the client...
+    i3.sync();  // ...and its answer, a request of its own, reaches i3
+    EXPECT_EQ(b.deleteRequests(), 1);
+    EXPECT_FALSE(b.alive());
+    EXPECT_FALSE(listed(i3.control(), b));
+
+    a.requestFullscreen(true);
+    i3.sync();
+    EXPECT_TRUE(a.hasNetWmState("_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_EQ(a.geometry(), (Rect{0, 0, XServer::shared().width(), XServer::shared().height()}));
+}
+
+TEST_F(HarnessOnI3, ClientsThatDieMidConversationLeaveTheManagerAnswering) {
+    auto stays = ClientBuilder().open();
+    for (int i = 0; i < 10; ++i) {
+        auto gone = ClientBuilder().create();
+        gone.mapNoWait();
+        gone.die();
+    }
+    auto quits = ClientBuilder().open();
+    quits.setTitle("about to quit");
+    quits.close();
+    i3.sync();
+    EXPECT_EQ(clientList(i3.control()), std::vector<xcb_window_t>{stays.window()});
+}
+
+TEST_F(HarnessOnI3, ASecondManagerIsRefusedUnlessItReplacesTheFirst) {
+    auto client = ClientBuilder().open();
+    ManagerProcess second{ManagerOptions::i3()};
+    EXPECT_NE(second.startExpectingExit(), (ManagerProcess::Exit{0, 0}));
+
+    ManagerOptions replacing = ManagerOptions::i3();
+    replacing.args.push_back("--replace");
+    ManagerProcess third{replacing};
+    third.start();
+    third.sync();
+    EXPECT_EQ(i3.waitForExit(), (ManagerProcess::Exit{0, 0}));
+    EXPECT_TRUE(listed(third.control(), client));
+    EXPECT_EQ(third.kill().signal, SIGKILL);
+    i3.start();
+    i3.sync();
+    EXPECT_TRUE(client.viewable());
+}
