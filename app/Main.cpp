@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/Client.h"
 #include "app/ManagerApp.h"
+#include "app/shell/CommandClient.h"
+#include "app/shell/Role.h"
 
 int main(int argc, char** argv) {
     // A first argument that is not an option is a command for the running manager.
-    if (argc >= 2 && argv[1][0] != '-') return tessaline::runClient(argv[1]);
+    const tessaline::shell::Role role = tessaline::shell::chooseRole(argc, argv);
+    if (role.kind == tessaline::shell::Role::Kind::client) return tessaline::shell::runClient(role.command);
 
     tessaline::ManagerOptions options;
     for (int i = 1; i < argc; ++i) {

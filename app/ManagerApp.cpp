@@ -10,10 +10,15 @@
 #include <optional>
 
 #include "app/Placeholders.h"
+#include "app/shell/CommandCenter.h"
+#include "app/shell/CommandServer.h"
+#include "app/shell/MachineFacts.h"
+#include "app/shell/ManagerSide.h"
 #include "engine/log/Log.h"
 #include "engine/session/SessionStore.h"
 #include "engine/settings/Defaults.h"
 #include "engine/settings/Settings.h"
+#include "engine/settings/UserFiles.h"
 #include "engine/wm/WindowManager.h"
 #include "platform/x11/EventLoop.h"
 #include "platform/x11/X11Connection.h"
@@ -52,6 +57,35 @@ int blockStopSignals() {
     return ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
+// The command channel's view of the loop.
+class LoopBridge final : public shell::LoopAccess {
+public:
+    explicit LoopBridge(EventLoop& loop) : loop_(loop) {}
+    void watch(int fd, std::function<void()> onReadable) override { loop_.watch(fd, std::move(onReadable)); }
+    void unwatch(int fd) override { loop_.unwatch(fd); }
+    void post(std::function<void()> work) override { loop_.post(std::move(work)); }
+
+private:
+    EventLoop& loop_;
+};
+
+// What diagnostics learn about the display from the window system.
+class X11Machine final : public shell::MachineFacts {
+public:
+    X11Machine(const X11Connection& x, X11WindowSystem& system) : x_(x), system_(system) {}
+    std::string displayName() const override { return x_.displayName(); }
+    shell::DisplayAccess displayAccess() const override { return {true, std::string("Tessaline")}; }
+    std::vector<std::string> displays() const override {
+        std::vector<std::string> names;
+        for (const Display& display : system_.displays()) names.push_back(display.name);
+        return names;
+    }
+
+private:
+    const X11Connection& x_;
+    X11WindowSystem& system_;
+};
+
 std::unique_ptr<Defaults> openDefaults() {
     if (auto location = FileDefaults::defaultLocation()) return std::make_unique<FileDefaults>(*location);
     return std::make_unique<MemoryDefaults>();
@@ -89,6 +123,17 @@ int runManager(const ManagerOptions& options) {
         WindowManager::create(settings.config(), system, writer, input, scheduler, overlays, session, *defaults);
     settings.addObserver([&manager](const Config& config) { manager->apply(config); });
 
+    // The command line reaches the manager through a private socket.
+    LoopBridge loopAccess(loop);
+    shell::WindowManagerSide managerSide(manager);
+    shell::ShellSide shellSide;
+    X11Machine machine(*x, system);
+    shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
+    std::string channelProblem;
+    std::unique_ptr<shell::CommandServer> channel =
+        shell::CommandServer::open(shell::ChannelEnvironment::current(), loopAccess, commands.handler(), channelProblem);
+    if (!channel) Log::lifecycle.error([&] { return "no command channel: " + channelProblem; });
+
     bool lost = false;
     system.onReplaced = [&] {
         notice("another window manager takes over the screen");
@@ -110,6 +155,7 @@ int runManager(const ManagerOptions& options) {
     manager->start();
     loop.run();
 
+    channel.reset();  // before the command center it calls
     // Saves the session and brings every tiled window back on screen.
     manager->stop();
     if (!lost) system.releaseScreen();
