@@ -117,7 +117,8 @@ std::vector<xcb_window_t> X11WindowSystem::stackingOrder() const {
         if (client.fullscreen) return 5;
         if (client.kind == WindowKind::desktop) return 0;
         if (client.kind == WindowKind::dock) return 4;
-        return client.standard() ? 1 : 2;
+        // Dialogs, tools and fixed-size windows float above the columns.
+        return client.standard() && !client.hints.fixed() ? 1 : 2;
     };
     // Doubled, so that a transient can sit just above its window's layer.
     const auto layerOf = [&](const Client& client) {

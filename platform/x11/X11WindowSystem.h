@@ -81,9 +81,6 @@ public:
     // Pings the application when it has not been asked for a while.
     void pingSoon(ProcessID pid);
 
-    // ---- queries for the shell and tests
-    std::size_t managedCount() const { return clients_.size(); }
-
     // ---- WindowSystem
     bool isTrusted() const override { return true; }
     bool reduceMotion() const override { return false; }
