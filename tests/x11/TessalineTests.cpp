@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/xtest.h>
+
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +188,34 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     wm.sync();  // ...and its window's end reaches the manager
     EXPECT_EQ(c.deleteRequests(), 1);
     EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()));
+}
+
+TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
+    TestClient& a = open(ClientBuilder().title("a"));
+    TestClient& offered = open(ClientBuilder().input(false).protocols({Protocol::takeFocus}).title("offered"));
+    EXPECT_GT(offered.focusOffers(), 0) << "WM_TAKE_FOCUS for a window that takes focus itself";
+    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()});
+    TestClient& quiet = open(ClientBuilder().title("quiet").beforeMap([](TestClient& c) {
+        const uint32_t zero = 0;
+        xcb_change_property(c.connection().get(), XCB_PROP_MODE_REPLACE, c.window(),
+                            c.connection().atom("_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 32, 1, &zero);
+        c.connection().flush();
+    }));
+    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()})
+        << "a window mapped with user time 0 does not take the focus";
+    EXPECT_TRUE(quiet.viewable());
+
+    // A click focuses and raises the window under the pointer.
+    const Rect g = *a.geometry();
+    xcb_connection_t* c = wm.control().get();
+    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, wm.control().root(), int16_t(g.x + 20),
+                        int16_t(g.y + 20), 0);
+    xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    wm.control().flush();
+    wm.sync();
+    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{a.window()});
+    EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());
 }
 
 TEST_F(Tessaline, ADocksStrutShrinksTheAreaColumnsUse) {
