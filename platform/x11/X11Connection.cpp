@@ -242,6 +242,10 @@ bool X11Connection::isExpected(const xcb_generic_error_t& error) {
         case XCB_MATCH:
             // Focusing or configuring a window that was unmapped meanwhile.
             return error.major_code == XCB_SET_INPUT_FOCUS || error.major_code == XCB_CONFIGURE_WINDOW;
+        case XCB_ACCESS:
+            // A client holding the same button grab on its own window: it
+            // keeps its clicks and we lose click-to-focus there, nothing more.
+            return error.major_code == XCB_GRAB_BUTTON;
         case XCB_VALUE:
             // Killing the client of a window that has just gone.
             return error.major_code == XCB_KILL_CLIENT;
