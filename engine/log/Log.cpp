@@ -72,11 +72,24 @@ void LogStore::setCapacity(std::size_t capacity) {
 }
 
 void LogStore::add(std::string_view category, LogLevel level, std::string message) {
+    std::shared_ptr<const Sink> sink;
+    std::optional<LogRecord> copy;
+    {
+        std::lock_guard lock(mutex_);
+        sink = sink_;
+        auto time = clock_ ? clock_() : std::chrono::system_clock::now();
+        if (sink) copy = LogRecord{time, std::string(category), level, message};
+        if (capacity_ > 0) {
+            if (records_.size() >= capacity_) records_.pop_front();
+            records_.push_back({time, std::string(category), level, std::move(message)});
+        }
+    }
+    if (sink && copy) (*sink)(*copy);
+}
+
+void LogStore::setSink(Sink sink) {
     std::lock_guard lock(mutex_);
-    if (capacity_ == 0) return;
-    auto time = clock_ ? clock_() : std::chrono::system_clock::now();
-    if (records_.size() >= capacity_) records_.pop_front();
-    records_.push_back({time, std::string(category), level, std::move(message)});
+    sink_ = sink ? std::make_shared<const Sink>(std::move(sink)) : nullptr;
 }
 
 std::vector<LogRecord> LogStore::records() const {

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -72,6 +73,11 @@ public:
     // level check belongs to the caller, before the message is built.
     void add(std::string_view category, LogLevel level, std::string message);
 
+    // Sees every record as it is kept, outside the store's lock (the program
+    // copies them to its standard error). An empty function removes it.
+    using Sink = std::function<void(const LogRecord&)>;
+    void setSink(Sink sink);
+
     std::vector<LogRecord> records() const;
     std::vector<LogRecord> since(std::chrono::system_clock::time_point position) const;
     void clear();
@@ -81,6 +87,7 @@ private:
     std::deque<LogRecord> records_;
     std::size_t capacity_;
     Clock clock_;
+    std::shared_ptr<const Sink> sink_;
     std::atomic<bool> collectsDebug_{false};
 };
 

@@ -1,0 +1,169 @@
+#include "app/ManagerApp.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "app/Placeholders.h"
+#include "app/shell/CommandCenter.h"
+#include "app/shell/CommandServer.h"
+#include "app/shell/MachineFacts.h"
+#include "app/shell/ManagerSide.h"
+#include "engine/log/Log.h"
+#include "engine/session/SessionStore.h"
+#include "engine/settings/Defaults.h"
+#include "engine/settings/Settings.h"
+#include "engine/settings/UserFiles.h"
+#include "engine/wm/WindowManager.h"
+#include "platform/x11/EventLoop.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11FrameWriter.h"
+#include "platform/x11/X11Scheduler.h"
+#include "platform/x11/X11WindowSystem.h"
+
+namespace tessaline {
+
+namespace {
+
+// What a session's ~/.xsession-errors shows: everything above debug level.
+void copyLogToStandardError() {
+    LogStore::shared().setSink([](const LogRecord& record) {
+        if (record.level == LogLevel::debug) return;
+        std::fprintf(stderr, "tessaline: %s%s: %s\n", record.level == LogLevel::error ? "error: " : "",
+                     record.category.c_str(), record.message.c_str());
+    });
+}
+
+void notice(std::string_view message) {
+    LogStore::shared().add(Log::lifecycle.category(), LogLevel::defaultLevel, std::string(message));
+}
+
+// The stop signals arrive through a descriptor the loop watches, so that
+// stopping runs on the loop thread like everything else. Blocked before any
+// thread starts, so that no thread takes them the old way.
+int blockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    return ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+// The command channel's view of the loop.
+class LoopBridge final : public shell::LoopAccess {
+public:
+    explicit LoopBridge(EventLoop& loop) : loop_(loop) {}
+    void watch(int fd, std::function<void()> onReadable) override { loop_.watch(fd, std::move(onReadable)); }
+    void unwatch(int fd) override { loop_.unwatch(fd); }
+    void post(std::function<void()> work) override { loop_.post(std::move(work)); }
+
+private:
+    EventLoop& loop_;
+};
+
+// What diagnostics learn about the display from the window system.
+class X11Machine final : public shell::MachineFacts {
+public:
+    X11Machine(const X11Connection& x, X11WindowSystem& system) : x_(x), system_(system) {}
+    std::string displayName() const override { return x_.displayName(); }
+    shell::DisplayAccess displayAccess() const override { return {true, std::string("Tessaline")}; }
+    std::vector<std::string> displays() const override {
+        std::vector<std::string> names;
+        for (const Display& display : system_.displays()) names.push_back(display.name);
+        return names;
+    }
+
+private:
+    const X11Connection& x_;
+    X11WindowSystem& system_;
+};
+
+std::unique_ptr<Defaults> openDefaults() {
+    if (auto location = FileDefaults::defaultLocation()) return std::make_unique<FileDefaults>(*location);
+    return std::make_unique<MemoryDefaults>();
+}
+
+}  // namespace
+
+int runManager(const ManagerOptions& options) {
+    copyLogToStandardError();
+    const int stopSignals = blockStopSignals();
+
+    std::string problem;
+    std::unique_ptr<X11Connection> x = X11Connection::open(options.display, problem);
+    if (!x) {
+        std::fprintf(stderr, "tessaline: %s\n", problem.c_str());
+        return 1;
+    }
+    x->setExitOnError(options.exitOnXError);
+
+    EventLoop loop;
+    X11Scheduler scheduler(loop);
+    X11WindowSystem system(*x, loop, scheduler);
+    X11FrameWriter writer(system, loop);
+    if (auto refused = system.manageScreen(options.replace)) {
+        std::fprintf(stderr, "tessaline: %s\n", refused->c_str());
+        return 1;
+    }
+
+    std::unique_ptr<Defaults> defaults = openDefaults();
+    Settings settings(*defaults);
+    SessionStore session(SessionStore::defaultURL(), scheduler);
+    PlaceholderInput input;
+    PlaceholderOverlays overlays;
+    std::shared_ptr<WindowManager> manager =
+        WindowManager::create(settings.config(), system, writer, input, scheduler, overlays, session, *defaults);
+    settings.addObserver([&manager](const Config& config) { manager->apply(config); });
+
+    // The command line reaches the manager through a private socket.
+    LoopBridge loopAccess(loop);
+    shell::WindowManagerSide managerSide(manager);
+    shell::ShellSide shellSide;
+    X11Machine machine(*x, system);
+    shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
+    std::string channelProblem;
+    std::unique_ptr<shell::CommandServer> channel =
+        shell::CommandServer::open(shell::ChannelEnvironment::current(), loopAccess, commands.handler(), channelProblem);
+    if (!channel) Log::lifecycle.error([&] { return "no command channel: " + channelProblem; });
+
+    bool lost = false;
+    system.onReplaced = [&] {
+        notice("another window manager takes over the screen");
+        loop.quit();
+    };
+    system.onConnectionLost = [&] {
+        lost = true;
+        loop.quit();
+    };
+    if (stopSignals >= 0) {
+        loop.watch(stopSignals, [&] {
+            signalfd_siginfo info{};
+            if (::read(stopSignals, &info, sizeof info) != sizeof info) return;
+            notice(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
+            loop.quit();
+        });
+    }
+
+    manager->start();
+    loop.run();
+
+    channel.reset();  // before the command center it calls
+    // Saves the session and brings every tiled window back on screen.
+    manager->stop();
+    if (!lost) system.releaseScreen();
+    if (stopSignals >= 0) {
+        loop.unwatch(stopSignals);
+        ::close(stopSignals);
+    }
+    return lost ? 1 : 0;
+}
+
+}  // namespace tessaline
