@@ -49,6 +49,8 @@ void X11WindowSystem::handleEvent(const xcb_generic_event_t& event) {
             return;
         case XCB_FOCUS_IN: onFocusIn(reinterpret_cast<const xcb_focus_in_event_t&>(event)); return;
         case XCB_BUTTON_PRESS: onButtonPress(reinterpret_cast<const xcb_button_press_event_t&>(event)); return;
+        case XCB_KEY_PRESS: onKeyPress(reinterpret_cast<const xcb_key_press_event_t&>(event)); return;
+        case XCB_GE_GENERIC: onGenericEvent(event); return;
         case XCB_SELECTION_CLEAR: {
             const auto& clear = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
             if (clear.selection == x_.atom(Atom::WM_S0) && clear.owner == checkWindow_ && onReplaced) onReplaced();
@@ -94,8 +96,9 @@ void X11WindowSystem::onDestroyNotify(const xcb_destroy_notify_event_t& event) {
 // Geometry
 
 bool X11WindowSystem::tiledByEngine(const Client& client) const {
-    return handler_ && client.standard() && !client.hints.fixed() && writer_ &&
-           writer_->placedByEngine(client.window);
+    if (!handler_ || !client.standard() || client.hints.fixed()) return false;
+    if (isTiled) return isTiled(client.window);
+    return writer_ && writer_->placedByEngine(client.window);
 }
 
 void X11WindowSystem::onConfigureRequest(const xcb_configure_request_event_t& event) {
@@ -244,6 +247,8 @@ void X11WindowSystem::onClientMessage(const xcb_client_message_event_t& event) {
     } else if (type == x_.atom(Atom::_NET_ACTIVE_WINDOW)) {
         if (data[1] != 0) x_.noteTime(data[1]);
         onActivationRequest(*client);
+    } else if (type == x_.atom(Atom::_NET_WM_MOVERESIZE)) {
+        onMoveResizeRequest(*client, data);
     } else if (type == x_.atom(Atom::_NET_CLOSE_WINDOW)) {
         if (data[0] != 0) x_.noteTime(data[0]);
         onCloseRequest(*client);

@@ -51,6 +51,12 @@ void X11WindowSystem::turn() {
 
 void X11WindowSystem::push() {
     if (!managing_) return;
+    // A window held by hand that vanished, went full screen or out of sight
+    // lets go of the pointer and keyboard at once.
+    if (hand_) {
+        const Client* held = find(hand_->window);
+        if (!held || !handEligible(*held)) endHand();
+    }
     if (writer_) writer_->flushPending();
     // Taken out first: pushing one client never dirties another, but a
     // handler run later in the turn may dirty this one again.
@@ -113,12 +119,14 @@ std::vector<xcb_window_t> X11WindowSystem::stackingOrder() const {
     // Layers from the bottom: desktops, application windows, their dialogs
     // and tools, docks, full-screen windows; a transient sits above the
     // window it belongs to.
-    const auto own = [](const Client& client) {
+    const auto own = [this](const Client& client) {
         if (client.fullscreen) return 5;
         if (client.kind == WindowKind::desktop) return 0;
         if (client.kind == WindowKind::dock) return 4;
-        // Dialogs, tools and fixed-size windows float above the columns.
-        return client.standard() && !client.hints.fixed() ? 1 : 2;
+        // Dialogs, tools, fixed-size windows and the windows the engine
+        // floats lie above the columns.
+        if (!client.standard() || client.hints.fixed()) return 2;
+        return !handler_ || !isTiled || isTiled(client.window) ? 1 : 2;
     };
     // Doubled, so that a transient can sit just above its window's layer.
     const auto layerOf = [&](const Client& client) {

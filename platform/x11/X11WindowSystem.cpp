@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/randr.h>
+#include <xcb/xinput.h>
 
 #include <algorithm>
 #include <climits>
@@ -128,20 +129,24 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
         }
     }
 
+    // The old manager's window is gone, and with it (a manager destroys it
+    // last, or the server frees everything of a client that quit at once)
+    // its hold on the root.
     const std::uint32_t rootEvents = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
                                      XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    bool redirected = false;
-    // A manager that just let go may still be leaving; give it a moment.
-    const double deadline = EventLoop::monotonicNow() + (previous != XCB_NONE ? 2.0 : 0.0);
-    do {
-        xcb_generic_error_t* error =
-            xcb_request_check(c, xcb_change_window_attributes_checked(c, root, XCB_CW_EVENT_MASK, &rootEvents));
-        redirected = error == nullptr;
-        std::free(error);
-        if (!redirected && EventLoop::monotonicNow() < deadline) ::poll(nullptr, 0, 20);
-    } while (!redirected && EventLoop::monotonicNow() < deadline);
-    if (!redirected) return giveUp("Another window manager is running on display " + display + ".");
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_change_window_attributes_checked(c, root, XCB_CW_EVENT_MASK, &rootEvents));
+    const bool refused = error != nullptr;
+    std::free(error);
+    if (refused) return giveUp("Another window manager is running on display " + display + ".");
 
+    // Windows are moved and resized by hand through XInput 2 grabs (the
+    // input source owns the root's XInput selection; grabs need none).
+    if (const xcb_query_extension_reply_t* xi = xcb_get_extension_data(c, &xcb_input_id); xi && xi->present) {
+        auto version = replyTo(xcb_input_xi_query_version_reply, c, xcb_input_xi_query_version(c, 2, 4));
+        if (version && (version->major_version > 2 || version->minor_version >= 2)) xiOpcode_ = xi->major_opcode;
+    }
+    grabHandButtons(true);
     if (x_.randrEvents()) {
         xcb_randr_select_input(c, root,
                                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
@@ -188,7 +193,8 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
                       Atom::_NET_WM_WINDOW_TYPE_NOTIFICATION, Atom::_NET_WM_STATE,
                       Atom::_NET_WM_STATE_FULLSCREEN, Atom::_NET_WM_STATE_HIDDEN, Atom::_NET_WM_STRUT,
                       Atom::_NET_WM_STRUT_PARTIAL, Atom::_NET_WM_PID, Atom::_NET_WM_PING,
-                      Atom::_NET_WM_USER_TIME, Atom::_NET_FRAME_EXTENTS, Atom::_NET_REQUEST_FRAME_EXTENTS}) {
+                      Atom::_NET_WM_USER_TIME, Atom::_NET_FRAME_EXTENTS, Atom::_NET_REQUEST_FRAME_EXTENTS,
+                      Atom::_NET_WM_MOVERESIZE}) {
         supported.push_back(x_.atom(atom));
     }
     x_.setValues(root, x_.atom(Atom::_NET_SUPPORTED), XCB_ATOM_ATOM, supported);
@@ -212,6 +218,8 @@ std::optional<std::string> X11WindowSystem::manageScreen(bool replace) {
 void X11WindowSystem::releaseScreen() {
     if (!managing_) return;
     xcb_connection_t* c = x_.get();
+    endHand();
+    grabHandButtons(false);
     if (writer_) writer_->drain();
     for (auto& [window, client] : clients_) {
         if (client.sticky()) continue;
@@ -298,6 +306,7 @@ void X11WindowSystem::start(EventHandler handler) {
 }
 
 void X11WindowSystem::stop() {
+    endHand();
     handler_ = nullptr;
     ++generation_;
     connected_.clear();

@@ -64,6 +64,11 @@ public:
     void releaseScreen();
     // Another window manager asked for the screen (WM_S0).
     std::function<void()> onReplaced;
+    // Whether the engine tiles the window now. A window it does not tile
+    // (floated by a rule or by the user, or not adopted yet) places and
+    // sizes itself; a tiled one keeps its column. Without an answer, a
+    // window the engine ever placed counts as tiled.
+    std::function<bool(WindowID)> isTiled;
     // The X server went away.
     std::function<void()> onConnectionLost;
 
@@ -80,6 +85,14 @@ public:
     std::optional<Rect> desiredFrame(WindowID window) const;
     // Pings the application when it has not been asked for a while.
     void pingSoon(ProcessID pid);
+
+    // ---- moving and resizing by hand (X11MoveResize.cpp)
+    // Super + left drag moves a window, Super + right drag resizes it from
+    // the nearest edge, and a client's _NET_WM_MOVERESIZE starts the same.
+    // While one lasts the pointer and the keyboard (for Escape) are ours.
+    bool handMoving() const { return hand_.has_value(); }
+    // The modifier NumLock sits on: the Super grabs hold with it locked too.
+    void setNumLockMask(std::uint16_t mask);
 
     // ---- WindowSystem
     bool isTrusted() const override { return true; }
@@ -157,6 +170,9 @@ private:
     void onButtonPress(const xcb_button_press_event_t& event);
     void onWindowState(Client& client, std::uint32_t action, xcb_atom_t first, xcb_atom_t second);
     void onPong(const xcb_client_message_event_t& event);
+    void onMoveResizeRequest(Client& client, const std::uint32_t* data);
+    void onGenericEvent(const xcb_generic_event_t& event);
+    void onKeyPress(const xcb_key_press_event_t& event);
     void onActivationRequest(Client& client);
     void onCloseRequest(Client& client);
     bool tiledByEngine(const Client& client) const;
@@ -183,6 +199,22 @@ private:
     void ping(Client& client);
     void markDirty(Client& client);
     WindowFacts factsOf(const Client& client) const;
+
+    // ---- moving and resizing by hand (X11MoveResize.cpp)
+    struct HandMove {
+        xcb_window_t window = XCB_NONE;
+        std::uint16_t device = 0;  // the master pointer held
+        std::uint8_t button = 1;
+        bool resize = false;
+        int edgeX = 0, edgeY = 0;  // the edges that follow: -1 left or top, 1 right or bottom
+        Point start;               // the pointer when it began
+        Rect frame;                // the window's frame when it began
+    };
+    void grabHandButtons(bool on);
+    bool beginHand(Client& client, HandMove hand, bool grabbed);
+    void followHand(Point pointer);
+    void endHand();
+    bool handEligible(const Client& client) const;
 
     // ---- displays and workspaces (X11Workspaces.cpp)
     void refreshMonitors();
@@ -253,6 +285,11 @@ private:
     std::optional<std::string> publishedNames_;
     std::optional<xcb_window_t> publishedActive_;
     std::vector<std::pair<xcb_window_t, std::uint32_t>> syncs_;
+
+    std::optional<HandMove> hand_;
+    std::uint8_t xiOpcode_ = 0;
+    std::uint16_t numLockMask_ = 1 << 4;  // Mod2
+    bool handGrabs_ = false;
 
     EventHandler handler_;
     std::uint64_t generation_ = 0;

@@ -9,6 +9,7 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,11 @@ public:
     bool swipeAvailable() const { return swipes_.available(); }
     // Why swipes are not followed, for the status menu; empty when they are.
     const std::string& swipeProblem() const { return swipes_.problem(); }
+    // A touchpad that reports gestures is attached (the setup checks).
+    bool gestureTouchpad() const { return devices_.anyTouchpad(); }
+    // Asked before chord scrolling takes the pointer: true while another
+    // part of the program holds it (a window moved by hand).
+    void setPointerBusy(std::function<bool()> busy) { scroll_.pointerBusy = std::move(busy); }
     X11Shortcuts& shortcuts() { return shortcuts_; }
     XKeyboard& keyboard() { return *keyboard_; }
 

@@ -57,8 +57,10 @@ void XChordScroll::updateGrab() {
     if (recheck_) recheck_->cancel();
     recheck_.reset();
     bool want = enabled_ && (chordHeld(held_) || tap_.owning());
-    if (want && !grabbed_ && tap_.inGesture() && !tap_.owning()) {
-        // The applications' gesture runs to its end first; look again then.
+    const bool waits = (tap_.inGesture() && !tap_.owning()) || (pointerBusy && pointerBusy());
+    if (want && !grabbed_ && waits) {
+        // The applications' gesture runs to its end first, and a window held
+        // by hand is let go first; look again then.
         recheck_ = scheduler_.after(ScrollTap::idleGap, [this] { updateGrab(); });
         return;
     }

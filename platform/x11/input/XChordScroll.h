@@ -36,6 +36,10 @@ public:
     // ScrollBegan, ScrollMoved, ScrollEnded, ScrollStepped.
     std::function<void(const InputEvent&)> onEvent;
 
+    // True while another part of the program holds the pointer; the grab
+    // waits for it to let go.
+    std::function<bool()> pointerBusy;
+
     // Chord scrolling on or off; off lets go of everything.
     void setEnabled(bool on);
     void modifiersChanged(Modifiers held);

@@ -61,7 +61,8 @@ bool XPointerWatch::handleEvent(const xcb_generic_event_t& event) {
         case XCB_INPUT_RAW_BUTTON_RELEASE:
             // A wheel turned by smooth scrolling also appears as made-up buttons.
             if (!(raw.flags & xi::pointerEmulated)) button(raw.detail, *type == XCB_INPUT_RAW_BUTTON_PRESS);
-            return true;
+            // A button coming up also ends a window held by hand.
+            return *type == XCB_INPUT_RAW_BUTTON_PRESS;
         case XCB_INPUT_RAW_MOTION:
             if (pointerMoves && onEvent) onEvent(PointerMoved{});
             return true;
