@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/InputWiring.h"
 #include "app/Placeholders.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
@@ -72,7 +73,9 @@ private:
 // What diagnostics learn about the display from the window system.
 class X11Machine final : public shell::MachineFacts {
 public:
-    X11Machine(const X11Connection& x, X11WindowSystem& system) : x_(x), system_(system) {}
+    X11Machine(const X11Connection& x, X11WindowSystem& system, const InputWiring& input)
+        : x_(x), system_(system), input_(input) {}
+    bool gestureTouchpad() const override { return input_.gestureTouchpad(); }
     std::string displayName() const override { return x_.displayName(); }
     shell::DisplayAccess displayAccess() const override { return {true, std::string("Tessaline")}; }
     std::vector<std::string> displays() const override {
@@ -84,6 +87,7 @@ public:
 private:
     const X11Connection& x_;
     X11WindowSystem& system_;
+    const InputWiring& input_;
 };
 
 std::unique_ptr<Defaults> openDefaults() {
@@ -117,17 +121,19 @@ int runManager(const ManagerOptions& options) {
     std::unique_ptr<Defaults> defaults = openDefaults();
     Settings settings(*defaults);
     SessionStore session(SessionStore::defaultURL(), scheduler);
-    PlaceholderInput input;
+    InputWiring input(*x, system, scheduler);
     PlaceholderOverlays overlays;
-    std::shared_ptr<WindowManager> manager =
-        WindowManager::create(settings.config(), system, writer, input, scheduler, overlays, session, *defaults);
+    std::shared_ptr<WindowManager> manager = WindowManager::create(settings.config(), system, writer, input.source(),
+                                                                   scheduler, overlays, session, *defaults);
+    input.attach(manager, settings);
     settings.addObserver([&manager](const Config& config) { manager->apply(config); });
 
     // The command line reaches the manager through a private socket.
     LoopBridge loopAccess(loop);
     shell::WindowManagerSide managerSide(manager);
-    shell::ShellSide shellSide;
-    X11Machine machine(*x, system);
+    shell::ShellSide baseShell;
+    InputShellSide shellSide(baseShell, input);
+    X11Machine machine(*x, system, input);
     shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
     std::string channelProblem;
     std::unique_ptr<shell::CommandServer> channel =

@@ -4,12 +4,6 @@
 
 namespace tessaline {
 
-void PlaceholderInput::start(EventHandler) {
-    if (std::exchange(said_, true)) return;
-    LogStore::shared().add(Log::input.category(), LogLevel::defaultLevel,
-                           "no input capture in this build: shortcuts, gestures and modified scrolling do nothing");
-}
-
 void PlaceholderOverlays::refresh() {
     if (std::exchange(said_, true)) return;
     LogStore::shared().add(Log::lifecycle.category(), LogLevel::defaultLevel,

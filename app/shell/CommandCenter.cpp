@@ -29,6 +29,16 @@ void send(const CommandCenter::Reply& reply, std::string text) {
     if (reply) reply(std::move(text));
 }
 
+// What the state and the diagnostics say of the user's input: swipes, and
+// the shortcuts other programs hold.
+void addInputReport(nlohmann::json& state, const ShellSide& shell) {
+    state["swipe"] = shell.swipeAvailable();
+    state["swipeProblem"] = shell.swipeProblem();
+    nlohmann::json conflicts = nlohmann::json::array();
+    for (const KeyCombo& combo : shell.shortcutConflicts()) conflicts.push_back(toJSON(combo));
+    state["conflicts"] = std::move(conflicts);
+}
+
 }  // namespace
 
 CommandCenter::CommandCenter(ManagerSide& manager, ShellSide& shell, MachineFacts& machine,
@@ -88,7 +98,7 @@ void CommandCenter::state(Reply reply) {
         if (!alive) return;
         const ShellSide& shell = (*alive)->shell_;
         nlohmann::json state = found.is_object() ? found : nlohmann::json::object();
-        state["swipe"] = shell.swipeAvailable();
+        addInputReport(state, shell);
         state["glass"] = shell.glassReport();
         state["timeline"] = shell.timelineReport();
         state["overview"] = shell.overviewDescription();
@@ -125,7 +135,7 @@ void CommandCenter::diagnostics(Reply reply) {
         if (!alive) return;
         CommandCenter& center = **alive;
         nlohmann::json state = found.is_object() ? found : nlohmann::json::object();
-        state["swipe"] = center.shell_.swipeAvailable();
+        addInputReport(state, center.shell_);
         state["timeline"] = center.shell_.timelineReport();
         auto environment = Diagnostics::environmentLines(Diagnostics::gather(center.manager_, center.machine_));
         center.worker_.submit([self, reply, environment = std::move(environment), state = std::move(state),

@@ -5,6 +5,7 @@
 // Both run on the loop thread.
 
 #include "engine/actions/Action.h"
+#include "engine/actions/KeyCombo.h"
 #include "engine/settings/Config.h"
 
 #include <filesystem>
@@ -67,6 +68,10 @@ public:
 
     // "swipe" in the state: whether the input backend delivers swipes.
     virtual bool swipeAvailable() const { return false; }
+    // "swipeProblem": why it doesn't; empty when it does.
+    virtual std::string swipeProblem() const { return "no input capture"; }
+    // "conflicts": the shortcuts another program holds.
+    virtual std::vector<KeyCombo> shortcutConflicts() const { return {}; }
     // "glass": the overlays' report, names to numbers.
     virtual nlohmann::json glassReport() const { return nlohmann::json::object(); }
     // "timeline": the timeline panels' report, a map of strings.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../x11input/TestConnection.h"
+#include "TestConnection.h"
 #include "XorgServer.h"
 #include "engine/wm/Overloaded.h"
 #include "platform/sim/SimScheduler.h"

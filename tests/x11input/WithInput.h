@@ -1,0 +1,52 @@
+#pragma once
+// Tessaline managing real clients on the test server, driven by the user's
+// hands through XTest: the fixture of the input tests. Each test starts the
+// manager itself (some need the server prepared first); the teardown stops
+// it, wants no error in its log and checks that no grab of its survived.
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "ManagerProcess.h"
+#include "TestClient.h"
+#include "UserInput.h"
+#include "engine/actions/KeyCombo.h"
+
+namespace tessaline::xtest {
+
+inline constexpr Rect kLeftMonitor{0, 0, 1920, 1080}, kRightMonitor{1920, 0, 1920, 1080};
+
+// Another client can take the keyboard and the pointer: nobody holds them.
+bool inputIsFree();
+
+class WithInput : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TestClient& open(const std::string& title, const ClientBuilder& builder = ClientBuilder());
+    TestClient& client(const std::string& title);
+    // Presses a shortcut as the keys of its modifiers and its key.
+    void press(const KeyCombo& combo);
+    // The manager's `state`, asked over its command channel.
+    nlohmann::json state();
+    // The strips as text: columns left to right ("a", a stack "(b/525 c/525)"
+    // with the windows' heights on screen, "t" after a tabbed one), the focused
+    // window starred, widths other than half the screen as ":67", displays
+    // apart by " | ", floating windows as "~x"; "paused" while tiling is off.
+    std::string layout();
+    // The window the manager has focused.
+    xcb_window_t active();
+
+    ManagerProcess wm{options()};
+    UserInput user;
+    std::deque<TestClient> clients;
+
+private:
+    static ManagerOptions options();
+};
+
+}  // namespace tessaline::xtest
