@@ -5,9 +5,9 @@
 // starts a drag.
 //
 // While it lasts the window follows the pointer: its frame becomes the
-// user's, and the engine hears `resized` for every change of size and
-// `moved` for every change of place while the left button is down, as it
-// would of a window dragged by its own title bar. The engine's drag
+// user's. With the left button the engine hears `resized` and `moved` for
+// every change, as it would of a window dragged by its own title bar or
+// edge; with another button, one `resized` at the end. The engine's drag
 // controller takes it from there (gaps, stacking, other displays, edge
 // scrolling, column widths).
 //
@@ -162,9 +162,16 @@ void X11WindowSystem::followHand(Point pointer) {
     const bool moved = frame.origin() != client->frame.origin();
     client->frame = frame;
     markDirty(*client);
+    // With the left button down the engine's drag follows the window live
+    // (moves count as drags only then). Any other button is no drag to it: it
+    // would take each size as the window's own and lay the column out
+    // around it while the user still pulls, so it hears of the size once.
+    if (hand.button != 1) {
+        hand_->resizedUnsaid = hand_->resizedUnsaid || resized;
+        return;
+    }
     if (resized) emitWindow(WindowEvent::resized, *client);
-    // The engine takes moves for drags only while the left button is down.
-    if (moved && hand.button == 1) emitWindow(WindowEvent::moved, *client);
+    if (moved) emitWindow(WindowEvent::moved, *client);
 }
 
 void X11WindowSystem::endHand() {
@@ -173,7 +180,10 @@ void X11WindowSystem::endHand() {
     hand_.reset();
     xcb_input_xi_ungrab_device(x_.get(), XCB_CURRENT_TIME, hand.device);
     xcb_ungrab_keyboard(x_.get(), XCB_CURRENT_TIME);
-    if (Client* client = find(hand.window)) followToDisplay(*client);
+    Client* client = find(hand.window);
+    if (!client) return;
+    followToDisplay(*client);
+    if (hand.resizedUnsaid) emitWindow(WindowEvent::resized, *client);
 }
 
 // ---------------------------------------------------------------------------

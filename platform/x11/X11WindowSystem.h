@@ -209,6 +209,7 @@ private:
         int edgeX = 0, edgeY = 0;  // the edges that follow: -1 left or top, 1 right or bottom
         Point start;               // the pointer when it began
         Rect frame;                // the window's frame when it began
+        bool resizedUnsaid = false;  // a resize the engine hears of at the end
     };
     void grabHandButtons(bool on);
     bool beginHand(Client& client, HandMove hand, bool grabbed);

@@ -85,15 +85,17 @@ void WithInput::press(const KeyCombo& combo) {
     wm.sync();
 }
 
-nlohmann::json WithInput::state() {
+std::string WithInput::command(const std::string& word) {
     std::ostringstream out, err;
     shell::ClientOptions options;
     options.sockets = shell::channelSockets({(wm.home() / "runtime").string(), XServer::shared().display(), ::getuid()});
     options.out = &out;
     options.err = &err;
-    if (shell::runClient("state", options) != 0) throw HarnessError("no state: " + err.str());
-    return nlohmann::json::parse(out.str());
+    if (shell::runClient(word, options) != 0) throw HarnessError(word + ": " + err.str());
+    return out.str();
 }
+
+nlohmann::json WithInput::state() { return nlohmann::json::parse(command("state")); }
 
 xcb_window_t WithInput::active() {
     Connection& c = wm.control();

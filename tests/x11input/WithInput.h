@@ -31,7 +31,9 @@ protected:
     TestClient& client(const std::string& title);
     // Presses a shortcut as the keys of its modifiers and its key.
     void press(const KeyCombo& combo);
-    // The manager's `state`, asked over its command channel.
+    // Sends a command word over the manager's channel; answers its reply.
+    std::string command(const std::string& word);
+    // The manager's `state`.
     nlohmann::json state();
     // The strips as text: columns left to right ("a", a stack "(b/525 c/525)"
     // with the windows' heights on screen, "t" after a tabbed one), the focused
