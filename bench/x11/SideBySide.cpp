@@ -36,7 +36,13 @@ std::vector<Manager> managers(std::string& skipped) {
     } else {
         skipped = "Tessaline: skipped, no tessaline executable in this build (set TESSALINE_EXECUTABLE to measure one)";
     }
-    all.push_back({"i3", xtest::ManagerOptions::i3()});
+    // i3 gets Tessaline's focus keys and drags tiled windows with Super.
+    auto i3 = xtest::ManagerOptions::i3();
+    i3.files.at(0).second +=
+        "bindsym Control+Mod1+Left focus left\n"
+        "bindsym Control+Mod1+Right focus right\n"
+        "floating_modifier Mod4\n";
+    all.push_back({"i3", i3});
     all.push_back({"bspwm", xtest::ManagerOptions::bspwm()});
     return all;
 }

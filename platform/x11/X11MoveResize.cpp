@@ -127,7 +127,8 @@ bool X11WindowSystem::beginHand(Client& client, HandMove hand, bool grabbed) {
     }
     hand_ = hand;
     // Escape ends it; without the keyboard only the button does.
-    xcb_grab_keyboard(c, 0, x_.root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_discard_reply(c, xcb_grab_keyboard(c, 0, x_.root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                           XCB_GRAB_MODE_ASYNC).sequence);
     raiseWindow(client.window);
     if (client.acceptsInput || client.takeFocus) setFocus(client.window);
     Log::input([&] {

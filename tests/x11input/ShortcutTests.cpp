@@ -142,7 +142,10 @@ TEST_F(WithInput, AShortcutAnotherProgramHoldsIsReportedTheOthersWorkAndAKeymapC
     wm.start();
     open("a");
     open("b");
-    EXPECT_EQ(state()["conflicts"], nlohmann::json::array({toJSON(taken)}));
+    const nlohmann::json reported = state();
+    EXPECT_EQ(reported["conflicts"], nlohmann::json::array({toJSON(taken)}));
+    EXPECT_EQ(reported["swipe"], false);
+    EXPECT_NE(reported["swipeProblem"], "") << "Xvfb has no touchpad, and the state says so";
     EXPECT_NE(wm.stderrText().find("shortcuts another program holds: ⌃⌥H\n"), std::string::npos);
     press(taken);
     EXPECT_EQ(layout(), "a b*");

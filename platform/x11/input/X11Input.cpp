@@ -93,6 +93,11 @@ void X11Input::configure(const InputOptions& options) {
 
 void X11Input::watchKeys(bool on) { pointer_.keys = on; }
 
+std::string X11Input::swipeProblem() const {
+    if (!gestures_ && options_.swipeFingers) return "the X server's XInput is older than 2.4, which brought touchpad gestures";
+    return swipes_.problem();
+}
+
 Point X11Input::pointer() const { return pointer_.pointer(); }
 
 int X11Input::pressedButtons() const { return pointer_.pressedButtons(); }

@@ -44,7 +44,7 @@ public:
 
     bool swipeAvailable() const { return swipes_.available(); }
     // Why swipes are not followed, for the status menu; empty when they are.
-    const std::string& swipeProblem() const { return swipes_.problem(); }
+    std::string swipeProblem() const;
     // A touchpad that reports gestures is attached (the setup checks).
     bool gestureTouchpad() const { return devices_.anyTouchpad(); }
     // Asked before chord scrolling takes the pointer: true while another
