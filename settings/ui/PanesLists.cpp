@@ -80,10 +80,9 @@ void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
     auto* combos = Gtk::make_managed<Gtk::Grid>();
     combos->set_column_spacing(6);
     combos->set_row_spacing(4);
-    auto* add = Gtk::make_managed<Gtk::Button>();
-    add->set_icon_name("list-add-symbolic");
+    auto* add = Gtk::make_managed<Gtk::Button>("Add a shortcut");
     add->add_css_class("flat");
-    add->set_tooltip_text("Add a shortcut");
+    add->set_valign(Gtk::Align::CENTER);
     combos->set_halign(Gtk::Align::END);
     Gtk::Box& line = build::row(list, row.title, combos);
     line.get_first_child()->set_size_request(190, -1);  // titles on one line beside long shortcuts
