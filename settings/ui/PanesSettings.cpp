@@ -194,7 +194,7 @@ Gtk::Widget& layoutPane(PaneContext& ctx) {
     cycleTitle->set_xalign(0);
     cycleTitle->set_margin_top(6);
     widths.append(*cycleTitle);
-    auto* presets = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 18);
+    auto* presets = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
     presets->set_margin_bottom(6);
     widths.append(*presets);
     auto built = std::make_shared<std::vector<double>>();
