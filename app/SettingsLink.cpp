@@ -273,7 +273,9 @@ void SettingsLink::connect(const std::shared_ptr<WindowManager>& manager, shell:
         const auto manager = manager_.lock();
         if (!manager) return;
         state["composite"] = composite_;
-        state["conflicts"] = combosJSON(held_ ? conflictsWhenHeld_ : conflicts_ ? conflicts_() : std::vector<KeyCombo>{});
+        // While held, the shortcuts another program holds are those it held
+        // before: the hold itself gives every key up.
+        if (conflicts_) state["conflicts"] = combosJSON(held_ ? conflictsWhenHeld_ : conflicts_());
         state["checks"] = checksJSON(shell::checks(manager->config, machine));
         state["apps"] = appsJSON(manager->system.runningApps());
         state["config"] = changedSettings(manager->config);
@@ -292,6 +294,7 @@ void SettingsLink::setConflictSource(std::function<std::vector<KeyCombo>()> conf
 }
 
 void SettingsLink::onProblemChanged(std::function<void(const std::optional<std::string>&)> observer) {
+    observer(problem_);
     problemObservers_.push_back(std::move(observer));
 }
 

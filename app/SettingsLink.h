@@ -75,9 +75,12 @@ public:
     // table when the settings change it, with none while the settings window
     // holds them, and with the table again when it lets go.
     void onBindingsChanged(std::function<void(const Bindings&)> grabber);
-    // Where the shortcuts that another program holds can be read; `state` reports them.
+    // Where the shortcuts that another program holds can be read: `state`
+    // reports them as "conflicts", and while the shortcuts are held, those
+    // that were taken before the hold.
     void setConflictSource(std::function<std::vector<KeyCombo>()> conflicts);
-    // Why the settings file can't be read, or absent; told again at every change.
+    // Why the settings file can't be read, or absent. The observer (the
+    // status icon's tooltip) is told now and at every change.
     const std::optional<std::string>& problem() const { return problem_; }
     void onProblemChanged(std::function<void(const std::optional<std::string>&)> observer);
 
