@@ -154,6 +154,11 @@ TestClient ClientBuilder::create() const {
                s.topEndX, s.bottomStartX, s.bottomEndX});
         set32(c, w, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, {s.left, s.right, s.top, s.bottom});
     }
+    for (const Extra& e : extra_) {
+        std::vector<uint32_t> values = e.values;
+        for (const auto& name : e.atomNames) values.push_back(c.atom(name));
+        set32(c, w, e.name.c_str(), c.atom(e.type), values);
+    }
     c.flush();
     if (beforeMap_) beforeMap_(client);
     return client;
