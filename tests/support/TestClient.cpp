@@ -228,6 +228,8 @@ void TestClient::requestActivate() { sendToRoot(connection_->atom("_NET_ACTIVE_W
 
 void TestClient::requestClose() { sendToRoot(connection_->atom("_NET_CLOSE_WINDOW"), {XCB_CURRENT_TIME, 2}); }
 
+void TestClient::requestDesktop(uint32_t desktop) { sendToRoot(connection_->atom("_NET_WM_DESKTOP"), {desktop, 2}); }
+
 void TestClient::requestGeometry(Rect r) {
     if (!alive()) return;
     const uint32_t values[] = {uint32_t(r.x), uint32_t(r.y), uint32_t(r.w), uint32_t(r.h)};

@@ -137,6 +137,8 @@ public:
     void requestActivate();
     // Asks, as a pager does, for the window to be closed (_NET_CLOSE_WINDOW).
     void requestClose();
+    // Asks, as a pager does, for the window to move to a desktop (_NET_WM_DESKTOP).
+    void requestDesktop(uint32_t desktop);
     // ConfigureWindow on its own window, as applications resize themselves.
     void requestGeometry(Rect r);
     // Sets _NET_WM_NAME and WM_NAME (one of them when the other is false).
