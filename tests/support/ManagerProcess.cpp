@@ -76,7 +76,8 @@ ManagerOptions ManagerOptions::i3() {
     o.confirmWithSync = true;
     o.files = {{".config/i3/config",
                 "# i3 config file (v4)\n"
-                "font pango:monospace 8\n"
+                // Xvfb's built-in core font: no font package needed.
+                "font fixed\n"
                 "focus_follows_mouse no\n"}};
     return o;
 }
