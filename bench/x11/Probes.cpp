@@ -89,6 +89,7 @@ const Registration mapToPlaced{{
                                       {"map→at rest median", "ms", median(atRest), ""},
                                       {"map→at rest p99", "ms", percentile(atRest, 99), note}};
         },
+    .legend = "laid out: mapped at the size the manager gives it; at rest: mapped at its final frame, after any glide",
 }};
 
 const Registration memory{{
@@ -102,6 +103,7 @@ const Registration memory{{
             return std::vector<Value>{{"RSS, 8 windows", "MiB", eight, ""},
                                       {"RSS, 100 windows", "MiB", s.rssMiB(), ""}};
         },
+    .legend = "RSS: VmRSS of the manager's process",
 }};
 
 const Registration idle{{
@@ -117,6 +119,7 @@ const Registration idle{{
             const double share = duration<double>(s.cpu() - before) / duration<double>(spell) * 100;
             return std::vector<Value>{{"CPU while idle, 8 windows", "% of a core", share, ""}};
         },
+    .legend = "idle: the manager's CPU time over 3 s in which nothing happens",
 }};
 
 // Focus changes between the two ends of 20 windows. For Tessaline each one
@@ -155,6 +158,7 @@ const Registration frames{{
             return std::vector<Value>{{"CPU per frame, 20 windows", "µs", cpuUs / changes,
                                        "per focus change (one relayout, no animation)"}};
         },
+    .legend = "CPU per frame: focus moves between the two ends of 20 windows, asked for as a pager does",
 }};
 
 }  // namespace

@@ -118,6 +118,8 @@ void print(const Table& table, const std::vector<Manager>& ms, const std::string
         std::cout << text << "\n";
     }
     for (size_t i = 0; i < notes.size(); ++i) std::cout << superscript(i) << " " << notes[i] << "\n";
+    for (const auto& probe : probes())
+        if (!probe.legend.empty()) std::cout << probe.legend << "\n";
     if (!skipped.empty()) std::cout << skipped << "\n";
     if (withTessaline) std::cout << "Ratios below 1× favour Tessaline.\n";
 }
