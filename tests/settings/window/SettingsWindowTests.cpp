@@ -324,6 +324,14 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     writeFile(file, withGap(12));
     EXPECT_TRUE(eventually([&] { return managerState(wm)["settingsProblem"].is_null() && appliedGap(wm) == 12; }));
 
+    // Without its folder there are no settings: the defaults, as at a start
+    // without a file; the folder made again is watched again.
+    fs::remove_all(file.parent_path());
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == Config().gap; }));
+    fs::create_directories(file.parent_path());
+    writeFile(file, withGap(14));
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 14; }));
+
     stop(window);
     EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
 }
