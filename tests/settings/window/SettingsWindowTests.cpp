@@ -327,7 +327,7 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     // Without its folder there are no settings: the defaults, as at a start
     // without a file; the folder made again is watched again.
     fs::remove_all(file.parent_path());
-    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == Config().gap; }));
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == Config().gap; })) << managerState(wm).dump() << wm.stderrText();
     fs::create_directories(file.parent_path());
     writeFile(file, withGap(14));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 14; }));
