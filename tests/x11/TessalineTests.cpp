@@ -355,19 +355,25 @@ TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTaken) {
 
 TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
     TestClient& stays = open(ClientBuilder().title("stays"));
+    // An application of its own: the manager pings applications, not windows.
+    TestClient& hung = open(ClientBuilder().neverAnswerPing().pid(uint32_t(::getpid()) + 1).title("hung"));
+    waitFor("the manager to ping the hung client", [&] { return hung.pings() > 0; });
+    stays.requestActivate();
+    hung.requestActivate();
+    wm.sync();
+    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{hung.window()});
+
+    // Last, because a focused window that closes hands focus on a moment later.
     for (int i = 0; i < 20; ++i) {
         TestClient gone = ClientBuilder().create();
         gone.mapNoWait();
         if (i % 2) gone.setTitle("going");
         gone.die();
     }
-    TestClient& hung = open(ClientBuilder().neverAnswerPing().title("hung"));
-    stays.requestActivate();
-    hung.requestActivate();
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST"), (std::vector<uint32_t>{stays.window(), hung.window()}));
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{hung.window()});
-    EXPECT_GT(hung.pings(), 0);
+    const std::vector<uint32_t> remaining{stays.window(), hung.window()};
+    waitFor("the vanished clients to leave the client list",
+            [&] { return rootList(wm.control(), "_NET_CLIENT_LIST") == remaining; });
 }
 
 TEST_F(Tessaline, AnXtermOpensAsAColumn) {
