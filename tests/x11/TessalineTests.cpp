@@ -184,8 +184,8 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     EXPECT_NE(command("state").find("renamed"), std::string::npos) << "titles follow _NET_WM_NAME";
 
     c.requestClose();
-    wm.sync();  // the close request reaches the client...
-    wm.sync();  // ...and its window's end reaches the manager
+    waitFor("the close request to reach the client", [&] { return c.deleteRequests() > 0; });
+    wm.sync();  // and its window's end to reach the manager
     EXPECT_EQ(c.deleteRequests(), 1);
     EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()));
 }
@@ -193,7 +193,7 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
 TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     TestClient& a = open(ClientBuilder().title("a"));
     TestClient& offered = open(ClientBuilder().input(false).protocols({Protocol::takeFocus}).title("offered"));
-    EXPECT_GT(offered.focusOffers(), 0) << "WM_TAKE_FOCUS for a window that takes focus itself";
+    waitFor("WM_TAKE_FOCUS for a window that takes focus itself", [&] { return offered.focusOffers() > 0; });
     EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()});
     TestClient& quiet = open(ClientBuilder().title("quiet").beforeMap([](TestClient& c) {
         const uint32_t zero = 0;
