@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/SettingsLink.h"
 #include "engine/log/Log.h"
 #include "engine/wm/WindowManager.h"
 #include "platform/x11/X11Connection.h"
@@ -61,14 +62,11 @@ InputWiring::InputWiring(X11Connection& connection, X11WindowSystem& system, Sch
     input_->setPointerBusy([&system] { return system.handMoving(); });
 }
 
-InputWiring::~InputWiring() {
-    if (settings_) settings_->removeObserver(observer_);
-    system_.isTiled = nullptr;
-}
+InputWiring::~InputWiring() { system_.isTiled = nullptr; }
 
 InputSource& InputWiring::source() { return input_ ? static_cast<InputSource&>(*input_) : *none_; }
 
-void InputWiring::attach(const std::shared_ptr<WindowManager>& manager, Settings& settings) {
+void InputWiring::attach(const std::shared_ptr<WindowManager>& manager, SettingsLink& settings) {
     std::weak_ptr<WindowManager> weak = manager;
     system_.isTiled = [weak](WindowID id) {
         const auto alive = weak.lock();
@@ -87,11 +85,13 @@ void InputWiring::attach(const std::shared_ptr<WindowManager>& manager, Settings
         reported = taken;
         if (!taken.empty()) notice("shortcuts another program holds: " + combosText(taken));
     };
-    center.registerBindings(settings.config().bindings);
-    settings_ = &settings;
-    // Registering grabs every key again: done only when the table changed.
-    observer_ = settings.addObserver([&center](const Config& config) {
-        if (config.bindings != center.bindings()) center.registerBindings(config.bindings);
+    center.registerBindings(settings.settings().config().bindings);
+    // Registering grabs every key again: the link asks only when the table changed.
+    settings.onBindingsChanged([&center, alive = std::weak_ptr<int>(alive_)](const Bindings& bindings) {
+        if (!alive.expired()) center.registerBindings(bindings);
+    });
+    settings.setConflictSource([this, alive = std::weak_ptr<int>(alive_)] {
+        return alive.expired() ? std::vector<KeyCombo>{} : conflicts();
     });
 }
 

@@ -14,11 +14,11 @@
 #include "app/shell/ManagerSide.h"
 #include "engine/actions/KeyCombo.h"
 #include "engine/platform/Platform.h"
-#include "engine/settings/Settings.h"
 
 namespace tessaline {
 
 class Scheduler;
+class SettingsLink;
 class WindowManager;
 class X11Connection;
 class X11Input;
@@ -37,9 +37,9 @@ public:
     InputSource& source();
 
     // Registers the settings' shortcuts and performs them on `manager`;
-    // registers them again only when a new configuration brings other
-    // bindings. `settings` must outlive this object.
-    void attach(const std::shared_ptr<WindowManager>& manager, Settings& settings);
+    // registers them again whenever the link says the table changed (or the
+    // settings window holds them), and tells it which ones are taken.
+    void attach(const std::shared_ptr<WindowManager>& manager, SettingsLink& settings);
 
     // ---- for the overlays
     // Lends Escape to the timeline or the overview; a second call replaces the handler.
@@ -58,9 +58,7 @@ private:
     std::unique_ptr<X11Input> input_;
     std::unique_ptr<InputSource> none_;  // when there is no X11 input
     std::string problem_;
-    Settings* settings_ = nullptr;
-    Settings::ObserverToken observer_{};
-    // Lets the connection's filter notice that the input is gone.
+    // Lets the connection's filter and the settings link notice that the input is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>();
 };
 

@@ -11,6 +11,7 @@
 
 #include "app/InputWiring.h"
 #include "app/Placeholders.h"
+#include "app/SettingsLink.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
 #include "app/shell/MachineFacts.h"
@@ -90,11 +91,6 @@ private:
     const InputWiring& input_;
 };
 
-std::unique_ptr<Defaults> openDefaults() {
-    if (auto location = FileDefaults::defaultLocation()) return std::make_unique<FileDefaults>(*location);
-    return std::make_unique<MemoryDefaults>();
-}
-
 }  // namespace
 
 int runManager(const ManagerOptions& options) {
@@ -118,15 +114,15 @@ int runManager(const ManagerOptions& options) {
         return 1;
     }
 
-    std::unique_ptr<Defaults> defaults = openDefaults();
-    Settings settings(*defaults);
+    // The settings file, watched: every change reaches the manager (connected below).
+    SettingsLink settingsLink(loop, scheduler);
+    Settings& settings = settingsLink.settings();
     SessionStore session(SessionStore::defaultURL(), scheduler);
     InputWiring input(*x, system, scheduler);
     PlaceholderOverlays overlays;
-    std::shared_ptr<WindowManager> manager = WindowManager::create(settings.config(), system, writer, input.source(),
-                                                                   scheduler, overlays, session, *defaults);
-    input.attach(manager, settings);
-    settings.addObserver([&manager](const Config& config) { manager->apply(config); });
+    std::shared_ptr<WindowManager> manager = WindowManager::create(
+        settings.config(), system, writer, input.source(), scheduler, overlays, session, settingsLink.defaults());
+    input.attach(manager, settingsLink);
 
     // The command line reaches the manager through a private socket.
     LoopBridge loopAccess(loop);
@@ -139,6 +135,7 @@ int runManager(const ManagerOptions& options) {
     std::unique_ptr<shell::CommandServer> channel =
         shell::CommandServer::open(shell::ChannelEnvironment::current(), loopAccess, commands.handler(), channelProblem);
     if (!channel) Log::lifecycle.error([&] { return "no command channel: " + channelProblem; });
+    settingsLink.connect(manager, commands, machine, *x);
 
     bool lost = false;
     system.onReplaced = [&] {
