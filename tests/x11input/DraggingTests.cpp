@@ -162,7 +162,7 @@ TEST_F(Dragging, EveryGrabIsLetGoWhenTheHeldWindowDiesEscapeIsPressedOrTheManage
         {"Escape", [this] { user.chord({keys::escape}); }},
         {"tiling paused", [this] {
              command("stop");
-             state();  // answered after the stop
+             waitFor("tiling to stop", [&] { return state()["running"] == false; });
          }},
         {"SIGTERM", [this] { EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})); }},
         {"SIGKILL", [this] { EXPECT_EQ(wm.kill().signal, SIGKILL); }},

@@ -152,6 +152,15 @@ TEST_F(WithInput, AShortcutAnotherProgramHoldsIsReportedTheOthersWorkAndAKeymapC
     press(defaultBindings().at("focusLeft").at(0));
     EXPECT_EQ(layout(), "a* b");
 
+    // While the settings window records a shortcut, every key is the user's.
+    command("holdShortcuts");
+    waitFor("the hold", [&] { return state()["shortcutsHeld"] == true; });
+    press(defaultBindings().at("focusRight").at(0));
+    EXPECT_EQ(layout(), "a* b");
+    EXPECT_EQ(state()["conflicts"], nlohmann::json::array({toJSON(taken)}));
+    command("releaseShortcuts");
+    waitFor("the shortcuts back", [&] { return state()["shortcutsHeld"] == false; });
+
     // The other program lets go; a change of the keyboard mapping (here one
     // spare key) makes the manager grab its table again.
     xcb_ungrab_key(other.get(), h, other.root(), ctrlAlt);
