@@ -73,6 +73,10 @@ void EventLoop::post(Callback work) {
         std::lock_guard lock(postedMutex_);
         posted_.push_back(std::move(work));
     }
+    // The loop thread runs its own posts before it waits again; waking it
+    // would only cost a turn (the engine posts on every pointer motion of a
+    // drag).
+    if (std::this_thread::get_id() == owner_) return;
     const std::uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
 }
@@ -112,7 +116,8 @@ void EventLoop::run() {
 
 void EventLoop::runOnce(double timeout) {
     armTimer();
-    wait(timeout < 0 ? -1 : static_cast<int>(std::ceil(timeout * 1000)));
+    // Work posted between turns, where no wake-up was written for it, is due now.
+    wait(hasPostedWork() ? 0 : timeout < 0 ? -1 : static_cast<int>(std::ceil(timeout * 1000)));
     runDueTimers();
     settle();
 }

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -80,6 +81,7 @@ private:
 
     mutable std::mutex postedMutex_;
     std::vector<Callback> posted_;
+    std::thread::id owner_ = std::this_thread::get_id();  // the loop thread
     std::atomic<bool> quit_{false};
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/x11/input/XInputDevices.h"
 #include "platform/x11/input/XiEvents.h"
 
 namespace tessaline {
@@ -56,6 +57,12 @@ bool XPointerWatch::handleEvent(const xcb_generic_event_t& event) {
     auto type = xi::eventType(event, opcode_);
     if (!type) return false;
     const auto& raw = reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event);
+    if (*type == XCB_INPUT_MOTION || *type == XCB_INPUT_BUTTON_PRESS) {
+        const auto& device = reinterpret_cast<const xcb_input_motion_event_t&>(event);
+        known_ = Point{fromFP1616(device.root_x), fromFP1616(device.root_y)};
+        return false;  // the grab's owner wants them
+    }
+    if (*type == XCB_INPUT_BUTTON_RELEASE) known_.reset();  // the grab ends with it
     switch (*type) {
         case XCB_INPUT_RAW_BUTTON_PRESS:
         case XCB_INPUT_RAW_BUTTON_RELEASE:
@@ -64,6 +71,8 @@ bool XPointerWatch::handleEvent(const xcb_generic_event_t& event) {
             // A button coming up also ends a window held by hand.
             return *type == XCB_INPUT_RAW_BUTTON_PRESS;
         case XCB_INPUT_RAW_MOTION:
+            // Its device event, if one comes, follows.
+            known_.reset();
             if (pointerMoves && onEvent) onEvent(PointerMoved{});
             return true;
         case XCB_INPUT_RAW_KEY_PRESS:
@@ -89,6 +98,7 @@ void XPointerWatch::button(std::uint32_t physical, bool down) {
 }
 
 Point XPointerWatch::pointer() const {
+    if (known_) return *known_;
     auto* reply = xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
     if (!reply) return {};
     Point point{static_cast<double>(reply->root_x), static_cast<double>(reply->root_y)};
@@ -105,6 +115,7 @@ int XPointerWatch::pressedButtons() const {
 }
 
 void XPointerWatch::warpPointer(Point point) {
+    known_.reset();
     xcb_warp_pointer(connection_, XCB_NONE, root_, 0, 0, 0, 0,
                      static_cast<std::int16_t>(std::lround(point.x)),
                      static_cast<std::int16_t>(std::lround(point.y)));

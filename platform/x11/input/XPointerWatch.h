@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/platform/PlatformTypes.h"
@@ -40,6 +41,10 @@ private:
     std::uint8_t opcode_;
     std::vector<std::uint8_t> mapping_;  // physical button - 1 → logical button
     std::array<int, 5> held_{};          // presses of each engine button, over all devices
+    // Where the pointer is, while device events tell (a window held by hand
+    // has the pointer grabbed): saves a round trip on each of the drag's
+    // many questions. Forgotten when it may move unseen.
+    std::optional<Point> known_;
 };
 
 }  // namespace tessaline
