@@ -112,6 +112,7 @@ const Registration idle{{
     .run =
         [](Session& s) {
             s.open(8);
+            s.settle();
             const auto before = s.cpu();
             const auto spell = seconds(3);
             // Events are still read (and pings answered) meanwhile.

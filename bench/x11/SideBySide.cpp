@@ -160,7 +160,15 @@ void Session::settle(TestClient& window) {
 
 void Session::settle() {
     if (hasSync_) manager_.sync();
-    xtest::waitUntil([] { return false; }, quietSpell);
+    const auto heard = [this] {
+        uint64_t events = 0;
+        for (auto& w : windows_) events += w.connection().received();
+        return events;
+    };
+    for (;;) {
+        const uint64_t seen = heard();
+        if (!xtest::waitUntil([&] { return heard() > seen; }, quietSpell)) return;
+    }
 }
 
 std::chrono::nanoseconds Session::cpu() const {

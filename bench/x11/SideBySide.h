@@ -42,6 +42,8 @@ public:
     // first; then, for every manager, a quiet spell with no event for the
     // window, which also outlasts an animation (bspwm has nothing better).
     void settle(TestClient& window);
+    // The same for every open window: a new one appears in place while the
+    // others may still glide to make room for it.
     void settle();
 
     // The manager's CPU time so far (scheduler run time), and its resident memory.

@@ -83,6 +83,9 @@ struct Client {
     // Mapped by the manager at least once: its frame is on screen and means
     // something to the engine (a window waiting for its first placement has none).
     bool placed = false;
+    // A new window kept unmapped until the engine gives it its first frame,
+    // so that it appears where it belongs instead of where its client made it.
+    bool awaitingFrame = false;
 
     // ---- what X has been told
     Rect xFrame;

@@ -264,6 +264,14 @@ void X11WindowSystem::manage(xcb_window_t window, bool adopting) {
             if (atom == x_.atom(Atom::_NET_WM_STATE_FULLSCREEN)) setFullscreen(managed, true);
         }
     }
+    // Tiling X11 managers map a new window only once it is configured where
+    // it belongs; ours is the engine's first frame for it, which comes within
+    // this loop turn's settling.
+    if (!adopting && handler_ && managed.standard() && !managed.hints.fixed() && !managed.fullscreen &&
+        isShown(managed)) {
+        managed.awaitingFrame = true;
+        awaitingFrame_.push_back(window);
+    }
     updateVisibility(managed);
     markDirty(managed);
 
@@ -380,6 +388,7 @@ void X11WindowSystem::unmanage(Client& client, bool destroyed) {
     }
     std::erase(stack_, window);
     std::erase(focusHistory_, window);
+    std::erase(awaitingFrame_, window);
     stackDirty_ = true;
     rootDirty_ = true;
     const bool wasFocused = focus_ == window;

@@ -46,7 +46,21 @@ void X11WindowSystem::turn() {
         push();
         x_.flush();
     }
+    showUnplaced();
     answerSyncs();
+}
+
+void X11WindowSystem::showUnplaced() {
+    // With no work left, the engine has answered every event it was given:
+    // a window still held is one it leaves alone (a floating one), shown
+    // where its client put it. This bounds the hold to one settling of the loop.
+    if (awaitingFrame_.empty() || loop_.hasPostedWork()) return;
+    for (xcb_window_t window : std::vector<xcb_window_t>(awaitingFrame_)) {
+        if (Client* client = find(window)) stopAwaitingFrame(*client);
+    }
+    awaitingFrame_.clear();
+    push();
+    x_.flush();
 }
 
 void X11WindowSystem::push() {
@@ -84,7 +98,9 @@ void X11WindowSystem::pushClient(Client& client) {
     }
     if (!client.sticky()) {
         const std::uint32_t state = client.shouldMap ? kNormalState : kIconicState;
-        if (client.wmState != state) {
+        // A window held for its first frame is not iconic: it stays withdrawn
+        // until it is mapped.
+        if (client.wmState != state && !client.awaitingFrame) {
             const std::uint32_t values[2] = {state, XCB_NONE};
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, client.window, x_.atom(Atom::WM_STATE),
                                 x_.atom(Atom::WM_STATE), 32, 2, values);
@@ -178,9 +194,11 @@ void X11WindowSystem::pushStacking() {
 
 void X11WindowSystem::pushFocus() {
     if (focus_ == focusSent_ && !refocus_) return;
+    const Client* client = find(focus_);
+    // A new window gets the focus once it is mapped, in the push that maps it.
+    if (client && client->awaitingFrame) return;
     refocus_ = false;
     const xcb_timestamp_t time = x_.lastTime() ? x_.lastTime() : XCB_CURRENT_TIME;
-    const Client* client = find(focus_);
     if (!client || !client->mappedX) {
         // Nothing to focus: the keyboard goes to the root (and its grabs).
         const auto cookie =

@@ -229,9 +229,11 @@ void X11WindowSystem::releaseScreen() {
             if (!monitor && !monitors_.empty()) monitor = &monitors_.front();
             if (monitor) client.frame = Parking::fit(client.frame, monitor->visible);
         }
+        client.awaitingFrame = false;
         client.shouldMap = true;
         markDirty(client);
     }
+    awaitingFrame_.clear();
     push();
     for (const auto& [window, client] : clients_) {
         xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, window, XCB_MOD_MASK_ANY);
@@ -268,7 +270,16 @@ bool X11WindowSystem::place(WindowID window, Rect frame) {
         markDirty(*client);
         followToDisplay(*client);
     }
+    // Configured and mapped in the same push.
+    stopAwaitingFrame(*client);
     return true;
+}
+
+void X11WindowSystem::stopAwaitingFrame(Client& client) {
+    if (!client.awaitingFrame) return;
+    client.awaitingFrame = false;
+    std::erase(awaitingFrame_, client.window);
+    updateVisibility(client);
 }
 
 std::optional<Rect> X11WindowSystem::desiredFrame(WindowID window) const {

@@ -154,6 +154,7 @@ private:
     void pushStacking();
     void pushFocus();
     void pushRoot();
+    void showUnplaced();
     void answerSyncs();
     std::vector<xcb_window_t> stackingOrder() const;
 
@@ -229,6 +230,8 @@ private:
     void followToDisplay(Client& client);
     bool isShown(const Client& client) const;
     void updateVisibility(Client& client);
+    // Lets a new window held for its first frame be mapped.
+    void stopAwaitingFrame(Client& client);
     void showWorkspace(std::size_t monitor, int index);
     void moveToWorkspace(Client& client, const Workspace& target);
     std::optional<Workspace> workspaceOfDesktop(std::uint32_t desktop) const;
@@ -276,6 +279,7 @@ private:
     std::unordered_map<ProcessID, double> lastPing_;
 
     std::vector<xcb_window_t> dirty_;
+    std::vector<xcb_window_t> awaitingFrame_;  // new windows held unmapped, see Client::awaitingFrame
     bool stackDirty_ = true;
     bool rootDirty_ = true;
     std::vector<xcb_window_t> publishedStack_;

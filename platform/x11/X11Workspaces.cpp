@@ -196,7 +196,7 @@ bool X11WindowSystem::isShown(const Client& client) const {
 }
 
 void X11WindowSystem::updateVisibility(Client& client) {
-    const bool shown = isShown(client);
+    const bool shown = isShown(client) && !client.awaitingFrame;
     if (client.shouldMap == shown) return;
     client.shouldMap = shown;
     markDirty(client);

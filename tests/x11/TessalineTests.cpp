@@ -53,6 +53,8 @@ std::string readFile(const std::filesystem::path& path) {
 
 class Tessaline : public ::testing::Test {
 protected:
+    explicit Tessaline(ManagerOptions options = withoutAnimation()) : wm(std::move(options)) {}
+
     void SetUp() override {
         XServer::shared().setMonitors({{"main", kMonitor, true}});
         wm.start();
@@ -108,8 +110,14 @@ protected:
         wm.sync();
     }
 
-    ManagerProcess wm{withoutAnimation()};
+    ManagerProcess wm;
     std::deque<TestClient> clients;
+};
+
+// Windows glide as users have it.
+class TessalineAnimating : public Tessaline {
+protected:
+    TessalineAnimating() : Tessaline(ManagerOptions::tessaline()) {}
 };
 
 }  // namespace
@@ -147,6 +155,26 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
     a.close();
     wm.sync();
     EXPECT_EQ(b.geometry(), column(10)) << "the strip closes the gap";
+}
+
+TEST_F(TessalineAnimating, ANewWindowAppearsAtItsColumnInsteadOfGlidingInFromWhereItsClientMadeIt) {
+    for (const Rect laidOut : {column(10), column(965)}) {
+        clients.push_back(ClientBuilder().geometry({0, 0, 300, 200}).create());
+        TestClient& window = clients.back();
+        window.mapNoWait();
+        window.waitForMapped();
+        // Where it stood when it became visible: its last ConfigureNotify before its MapNotify.
+        Rect shownAt{0, 0, 300, 200};
+        while (Event e = window.connection().take([](const xcb_generic_event_t&) { return true; })) {
+            if (eventType(*e) == XCB_MAP_NOTIFY) break;
+            if (eventType(*e) != XCB_CONFIGURE_NOTIFY) continue;
+            const auto* c = reinterpret_cast<const xcb_configure_notify_event_t*>(e.get());
+            shownAt = Rect{c->x, c->y, c->width, c->height};
+        }
+        EXPECT_EQ(shownAt, laidOut);
+        wm.sync();
+        EXPECT_EQ(window.geometry(), laidOut) << "nothing left to glide";
+    }
 }
 
 TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
