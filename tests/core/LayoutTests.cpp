@@ -212,6 +212,7 @@ TEST(LayoutQueries, TheSettledColumnIsTheFocusedOneElseTheMostVisible) {
     };
     EXPECT_EQ(settled("[1] [2*] [3] [4]", 0), 1);
     EXPECT_EQ(settled("[1] [2] [3*] [4]", 494.6), 2);  // within half a point of fully in view
+    EXPECT_EQ(settled("[1] [2] [3*] [4]", 1000.5), 2);
     EXPECT_EQ(settled("[1*] [2] [3] [4]", 700), 2);    // 290, 485 and 205 points visible
     EXPECT_EQ(settled("[1*]", 300), 0);
     EXPECT_EQ(settled("", 0), std::nullopt);

@@ -140,7 +140,7 @@ TEST(SavedSessionFile, AnyMissingOrMistypedRequiredValueFailsTheFile) {
         if (!s) return std::nullopt;
         return s->strips[0].space;
     };
-    for (const char* bad : {"-1", "4294967296", "1.5", "\"7\"", "true", "1e400", "-0.5"}) EXPECT_FALSE(idOf(bad)) << bad;
+    for (const char* bad : {"-1", "-1.0", "4294967296", "1.5", "\"7\"", "true", "1e400", "-0.5"}) EXPECT_FALSE(idOf(bad)) << bad;
     EXPECT_EQ(idOf("4294967295"), 4294967295u);
     EXPECT_EQ(idOf("0"), 0u);
     EXPECT_EQ(idOf("7.0"), 7u);  // whole numbers written as floats are still whole

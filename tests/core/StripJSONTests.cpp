@@ -111,6 +111,7 @@ TEST(StripJSON, AnyDamageFailsTheWholeRead) {
          }},
         {"active past the rows", setColumn(0, "active", 2)},
         {"active negative", setColumn(0, "active", -1)},
+        {"active past a lone row", setColumn(1, "active", 1)},
         {"no width", setColumn(0, "width", 0)},
         {"a negative saved width", setColumn(1, "savedWidth", -0.5)},
         {"focus past the columns", set("focused", 2)},

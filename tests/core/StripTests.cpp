@@ -40,6 +40,7 @@ const Edit edits[] = {
     {"[1*] [2 3]", EDIT(focusWindow(1)), false, "[1*] [2 3]"},
     {"[1*] [2 3]", EDIT(focusWindow(9)), false, "[1*] [2 3]"},
     {"[1*] [2 3]", EDIT(focusWindow(3)), true, "[1]p [2 3*]"},
+    {"[1*] [2 3]", EDIT(focusWindow(2)), true, "[1]p [2* 3]"},
     {"[1]p [2 3*]", EDIT(focusWindow(2)), true, "[1]p [2* 3]"},
     {"[1]p [2* 3]", EDIT(focusWindow(2)), false, "[1]p [2* 3]"},
     {"[1*] [2] [3]", EDIT(focusLeft()), false, "[1*] [2] [3]"},
@@ -61,6 +62,7 @@ const Edit edits[] = {
     {"[1]p [2 3* 4]", EDIT(focusDown()), true, "[1]p [2 3 4*]"},
     {"[1]p [2 3 4*]", EDIT(focusDown()), false, "[1]p [2 3 4*]"},
     {"[1]p [2 3 4*]", EDIT(focusUp()), true, "[1]p [2 3* 4]"},
+    {"[1]p [2 3* 4]", EDIT(focusUp()), true, "[1]p [2* 3 4]"},
     {"[1] [2 3 4] focus=5", EDIT(focusDown()), false, "[1] [2 3 4] focus=5"},
     // inserting: right of the focus by default; indexes clamp; focus and previous shift
     {"", PUT(insertWindow(1, 0.5, none, true)), true, "[1*]"},
@@ -74,6 +76,8 @@ const Edit edits[] = {
     {"[1] [2 3*] [4]p", EDIT(remove(2)), true, "[1] [3*] [4]p"},
     {"[1] [3*] [4]p", EDIT(remove(2)), false, "[1] [3*] [4]p"},
     {"[1] [2*] [3] [4]p", EDIT(remove(2)), true, "[1] [3] [4*]"},
+    {"[1] [2*] [3]p [4]", EDIT(remove(2)), true, "[1] [3*] [4]"},
+    {"[1] [2*] [3]", EDIT(remove(2)), true, "[1*] [3]"},
     {"[1]p [2] [3*] [4]", EDIT(remove(3)), true, "[1*] [2] [4]"},
     {"[1] [2] [3*]", EDIT(remove(3)), true, "[1] [2*]"},
     {"[1*] [2] [3]", EDIT(remove(1)), true, "[2*] [3]"},
@@ -94,6 +98,7 @@ const Edit edits[] = {
     {"[1/0.2* 2/0.3 3/0.5]", EDIT(moveWindowVertically(0)), false, "[1/0.2* 2/0.3 3/0.5]"},
     {"[1/0.2* 2/0.3 3/0.5]", EDIT(moveWindowVertically(3)), false, "[1/0.2* 2/0.3 3/0.5]"},
     {"[1/0.2* 2/0.3 3/0.5]", EDIT(moveWindowVertically(2)), true, "[3/0.5 2/0.3 1/0.2*]"},
+    {"[1 2*]", EDIT(moveWindowVertically(-1)), true, "[2* 1]"},
     // stacking into a neighbour, and popping out again
     {"[1] [2 3] [4*] [5]p", EDIT(stack(Direction::left)), true, "[1] [2 3 4*] [5]"},
     {"[1*] [2] [3]", EDIT(stack(Direction::right)), true, "[2 1*] [3]"},
@@ -136,6 +141,7 @@ const Edit edits[] = {
     {"[1/0.6* 2/0.4]", EDIT(adjustHeight(0.5)), true, "[1/0.9* 2/0.1]"},
     {"[1/0.9* 2/0.1]", EDIT(adjustHeight(0.1)), false, "[1/0.9* 2/0.1]"},
     {"[1/0* 2/0]", EDIT(adjustHeight(0.1)), true, "[1/0.6* 2/0.4]"},
+    {"[1/1* 2/0]", EDIT(adjustHeight(-0.1)), true, "[1/0.9* 2/0.1]"},
     {"[1*]", EDIT(adjustHeight(0.1)), false, "[1*]"},
     {"[1* 2]t", EDIT(adjustHeight(0.1)), false, "[1* 2]t"},
     {"[1* 2]", EDIT(adjustHeight(NAN)), false, "[1* 2]"},
@@ -182,6 +188,14 @@ TEST(StripEdits, ColumnsKeepWeightsAndTheActiveRowInStepWithTheirWindows) {
     c.remove(0);
     EXPECT_TRUE(c.windows.empty() && c.weights.empty());
     EXPECT_EQ(c.active, 0);
+    // Weights out of step with the windows are mended before anything is added.
+    c.windows = {1, 2};
+    c.insert(3, 5, 0.5);
+    EXPECT_EQ(c.weights, (std::vector<double>{1, 1, 0.5}));
+    Strip mended;
+    c.weights.clear();
+    mended.insertColumn(c, 0, true);
+    EXPECT_EQ(stripText(mended), "[1* 2 3]");
 
     const Strip s = parseStrip("[1 2] [3] [4 5*]");
     EXPECT_EQ(s.windows(), (std::vector<WindowID>{1, 2, 3, 4, 5}));
