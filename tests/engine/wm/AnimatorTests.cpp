@@ -102,6 +102,7 @@ TEST_F(AnimatorTest, AGlideWritesPositionsPerTickSizesOnlyAtItsEndsAndEndsExactl
     EXPECT_TRUE(sent.empty());  // the first tick, at the start, moves nothing
     scheduler.advance(0.15);
     EXPECT_EQ(sent.back(), (Sent{1, {864, 0, 800, 600}, false}));
+    EXPECT_EQ(animator->sent().at(1), sent.back().frame);
     EXPECT_EQ(animator->current(1), (Rect{864, 0, 800, 600}));
     EXPECT_EQ(animator->target(1), (Rect{1000, 0, 800, 600}));
     scheduler.advance(0.15);
@@ -196,8 +197,9 @@ TEST_F(AnimatorTest, FollowJumpsSizesAndTakesOverFlights) {
     place(1, {0, 0, 800, 600});
     place(2, {900, 0, 800, 600});
     animator->move({{2, {2000, 0, 800, 600}}}, true, 0.3);
-    scheduler.advance(0.1);
+    scheduler.advanceTo(scheduler.now() + 0.105);  // between two ticks
     const Rect midFlight = *animator->current(2);
+    ASSERT_NE(animator->sent().at(2), midFlight);
     sent.clear();
     animator->follow({{1, {0, 0, 400, 600}},      // same place, new size
                       {2, {2000, 0, 800, 600}},   // was gliding: now chases

@@ -49,7 +49,9 @@ TEST_F(Dragging, ADragStartsOnlyForTheWindowTheButtonWentDownOnOrWithinEightPoin
         settle(0.1);
         return manager().dragging();
     };
-    // A click on the other window: the application moving its own window is no drag.
+    // A click on the other window, after one on this: the application moving its own window is no drag.
+    press({frame.midX(), frame.midY()});
+    release(0.5);
     EXPECT_FALSE(moveAfterPressAt({laidOut(2).midX(), laidOut(2).midY()}, 30));
     release(0.5);
     EXPECT_FALSE(moveAfterPressAt({frame.minX() - 8.5, frame.midY()}, 40));
@@ -110,8 +112,10 @@ TEST_F(Dragging, WindowsTheEngineMovesOrThatCloseEndNoDragAstray) {
 TEST_F(Dragging, ATitleBarDragOpensAGapAndDropsTheWindowThere) {
     tile(3, 0.3);  // columns at x 10, 439 and 868, 419 wide
     grabTitle(1);
+    overlays().clearCalls();
     dragTo(1, {1250, 300});  // the right quarter of the third column
     EXPECT_EQ(order(), (std::vector<WindowID>{2, 3, 1}));
+    EXPECT_GE(overlays().count("followFrames"), 1);
     // The indicator shows where the window will land, below it.
     EXPECT_EQ(overlays().dropIndicator()->x, 868);
     EXPECT_EQ(overlays().dropBelow(), 1u);
@@ -176,6 +180,7 @@ TEST_F(Dragging, EdgeScrollingRunsFrom300To1800PointsPerSecondAfterAFirstPoll) {
     EXPECT_EQ(pollAt(d, 0, 0), 200);  // 40 points into the left zone: the first poll only notes the time
     EXPECT_EQ(d.edgeScrolled, scheduler().now());
     EXPECT_NEAR(pollAt(d, 0, 0.01), 200 - 18, 1e-9);   // full speed
+    EXPECT_NEAR(target(2)->x, 439 - strip().scroll, 0.5);  // and the windows go along
     EXPECT_NEAR(pollAt(d, 20, 0.02), 182 - 21, 1e-9);  // halfway: 1050 points a second
     EXPECT_NEAR(pollAt(d, 40, 0.01), 161, 1e-9);       // the zone's inner boundary is outside it
     EXPECT_FALSE(d.edgeScrolled);
@@ -289,7 +294,7 @@ TEST_F(Dragging, AnEdgeDragTurnsIntoAResizeBeyondThreePointsAndStaysOne) {
     EXPECT_EQ(laidOut(2).x, grabbed.x + w + 6 + 10);  // the neighbour moves along live
     resizeTo(1, w + 5, h);                             // back under the threshold: still a resize
     EXPECT_DOUBLE_EQ(width(1), (w + 5 + 10) / 1430);
-    resizeTo(1, w + 80, h);
+    desk.setFrame(1, {grabbed.x, grabbed.y, w + 80, h});  // let go before the next look: the drop reads it
     release();
     EXPECT_EQ(logLines("drag").back(), tag(1) + " resized by hand to " + wholePoints(w + 80) + "×" + wholePoints(h));
     EXPECT_DOUBLE_EQ(width(1), (w + 80 + 10) / 1430);
@@ -318,10 +323,12 @@ TEST_F(Dragging, GrabbingTheRightEdgeOfAStackedWindowKeepsItInItsStack) {
     ASSERT_EQ(manager().dragging(), 1u);
     EXPECT_EQ(text(), "[1* 2]:0.3 [3]:0.3");
     resizeTo(1, grabbed.width + 60, grabbed.height);
+    desk.setFrame(1, {grabbed.x, grabbed.y, grabbed.width + 60, grabbed.height * 1.5});  // taller, just before letting go
     release();
     EXPECT_EQ(strip().columns[0].windows, (std::vector<WindowID>{1, 2}));
     EXPECT_DOUBLE_EQ(width(1), (grabbed.width + 70) / 1430);
     EXPECT_EQ(laidOut(2).width, grabbed.width + 60);
+    EXPECT_DOUBLE_EQ(strip().columns[0].weights[0], 1.5);
 }
 
 TEST_F(Dragging, WithoutAFrameReadOnlyTwelvePointsCountAsAResize) {
@@ -375,7 +382,9 @@ TEST_F(DraggingAcrossDisplays, ADropLandsAtTheColumnUnderThePointerAndActivatesT
     dragTo(a, {1300, 300});
     EXPECT_EQ(order(), (std::vector<WindowID>{b, a}));
     // Over the other display the gap closes and the indicator goes.
+    overlays().clearCalls();
     dragTo(a, {1440 + 1200, 300});
+    EXPECT_EQ(overlays().count("refresh"), 0);
     EXPECT_EQ(order(), (std::vector<WindowID>{a, b}));
     EXPECT_FALSE(overlays().dropIndicator());
     release();

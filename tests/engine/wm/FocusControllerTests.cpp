@@ -52,8 +52,10 @@ protected:
 TEST_F(Focusing, ARequestFocusesRaisesAndSlidesTheStripWithoutWarpingUnlessAsked) {
     threeApps();
     const double before = scroll();
+    overlays().clearCalls();
     focus().request(3, false);
     EXPECT_EQ(manager().focusedID, 3u);  // at once, before any answer
+    EXPECT_EQ(overlays().count("refresh"), 1);
     settle(1.0);
     EXPECT_EQ(desk.frontmost(), app("Safari"));
     EXPECT_EQ(desk.focusedWindowOf(app("Safari")), 3u);
@@ -292,6 +294,16 @@ TEST_F(Focusing, AReportedWindowTheTrackerMissedIsTakenOnOnlyWithAHandle) {
     EXPECT_FALSE(record(bare));
     focus().apply(1, app("Mail"), std::nullopt, true, true, focus().applied);  // a stale number is dropped
     EXPECT_EQ(manager().focusedID, missed);
+    // A reported window that is no standard one is read once, not again later.
+    WindowSpec dialog;
+    dialog.pid = quiet;
+    dialog.kind = WindowKind::dialog;
+    const WindowID odd = desk.openWindow(dialog);
+    focus().apply(odd, quiet, desk.handleOf(odd), false, true, focus().applied + 1);
+    settle(0.05);
+    desk.setKind(odd, WindowKind::standard);
+    settle(1.0);
+    EXPECT_FALSE(record(odd));
 }
 
 // The focus named a window of an application the tracker never took on (a
@@ -338,6 +350,15 @@ TEST_F(Focusing, FocusUnderAHeldButtonRevealsTheWindowOnlyOnAPlainRelease) {
     EXPECT_FALSE(focus().revealAfterClick);
 }
 
+TEST_F(Focusing, StoppingForgetsARevealWaitingForTheRelease) {
+    threeApps(0.6);
+    press({1300, 300});
+    ASSERT_EQ(focus().revealAfterClick, 2u);
+    manager().stop();
+    EXPECT_FALSE(focus().revealAfterClick);
+    input().releaseButton();
+}
+
 TEST_F(Focusing, AReleaseRevealsNothingDuringADragOrAfterFocusMovedOn) {
     threeApps(0.6);
     const double back = scroll();
@@ -362,6 +383,7 @@ TEST_F(Focusing, AReleaseRevealsNothingDuringADragOrAfterFocusMovedOn) {
 
 TEST_F(Focusing, ThePointerFocusesAHalfVisibleWindowWithoutScrolling) {
     config.focusFollowsMouse = true;
+    config.mouseFollowsFocus = true;  // the pointer is where it is: no warp
     threeApps(0.6);
     const double before = scroll();
     const Rect frame = laidOut(2);
@@ -374,6 +396,7 @@ TEST_F(Focusing, ThePointerFocusesAHalfVisibleWindowWithoutScrolling) {
     EXPECT_EQ(manager().focusedID, 2u);
     EXPECT_EQ(scroll(), before);
     EXPECT_EQ(laidOut(2), frame);
+    EXPECT_TRUE(input().warps().empty());
 }
 
 TEST_F(Focusing, PointerChecksAreThrottledToMoreThanAnEightiethOfASecond) {

@@ -216,6 +216,7 @@ TEST_F(ScrollChord, NotchesStepAColumnEachAndFocusOnceAfterThePause) {
         EXPECT_EQ(manager().focusedID, 1u) << "keyboard focus moved at notch " << notch;
         desk.advance(0.2);  // past where the first notch's timer would have run
     }
+    EXPECT_GT(scroll(), 0);  // each notch slides the strip
     EXPECT_EQ(logLines("input"), (std::vector<std::string>{"wheel: +1 column(s), to column 2",
                                                            "wheel: +1 column(s), to column 3",
                                                            "wheel: +1 column(s), to column 4"}));
