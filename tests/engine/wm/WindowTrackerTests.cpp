@@ -75,6 +75,8 @@ TEST_F(Tracking, AdoptionSortsByPositionAppendsAndSkipsWhatClosedOrStoppedTiling
     const WindowPtr minimized = trackQuiet(pid, {500, 100, 300, 400});
     tracker().windowGone(closed);
     tracker().setMinimized(minimized, true);
+    EXPECT_EQ(writer().appliedFrame(right->id), (Rect{900, 100, 300, 400}));  // the writer learns where it stands
+    EXPECT_EQ(target(right->id), (Rect{900, 100, 300, 400}));
     tracker().adopt({right, left, unknown, tie, closed, minimized});
     EXPECT_EQ(order(), (std::vector<WindowID>{existing->id, unknown->id, left->id, tie->id, right->id}));
     tracker().adopt({right, left});  // adopting twice adds nothing
