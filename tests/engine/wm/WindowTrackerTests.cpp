@@ -224,10 +224,12 @@ TEST_F(Tracking, ANewWindowOpensBesideTheFocusAndOddOnesAreReadAgainAFewTimes) {
 }
 
 TEST_F(Tracking, ClosingTheFocusedWindowRefocusesItsStripShortlyAfter) {
+    config.mouseFollowsFocus = true;
     tile(3);
     act(Action::focusRight);
     manager().focusedID = 2;
     const std::string closedTag = tag(2);
+    const auto warps = input().warps().size();
     desk.closeWindow(2);
     settle(0.02);
     EXPECT_EQ(record(2), nullptr);
@@ -238,6 +240,7 @@ TEST_F(Tracking, ClosingTheFocusedWindowRefocusesItsStripShortlyAfter) {
     EXPECT_NE(manager().focusedID, successor);
     settle(0.1);
     EXPECT_EQ(manager().focusedID, successor);
+    EXPECT_EQ(input().warps().size(), warps);  // the pointer stays where the user left it
     // Closing a window that is not the focused one leaves focus alone.
     desk.closeWindow(*successor == 1 ? 3 : 1);
     settle(0.2);
