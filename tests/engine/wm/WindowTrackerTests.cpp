@@ -196,6 +196,14 @@ TEST_F(Tracking, ANewWindowOpensBesideTheFocusAndOddOnesAreReadAgainAFewTimes) {
     tile(3);
     const WindowID fresh = openWindow("Mail", "New");
     settle(0.5);
+    desk.closeWindow(openWindow("Mail", "Flash"));  // gone before its facts are read
+    WindowSpec fixed;
+    fixed.pid = app("Mail");
+    fixed.fixedSize = true;
+    overlays().clearCalls();
+    desk.openWindow(fixed);  // floats, and still shows in the overlays
+    settle(0.5);
+    EXPECT_GE(overlays().count("refresh"), 1);
     EXPECT_EQ(text(), "[1]p [4*] [2] [3]");  // Mail is in front
     EXPECT_FALSE(overlays().stripsShown().empty());
 
@@ -315,12 +323,15 @@ TEST_F(Tracking, AQuittingApplicationLeavesNoTraceAndAHiddenOneComesBack) {
     desk.hideApp(app("Mail"));
     settle(0.2);
     EXPECT_EQ(order(), (std::vector<WindowID>{2}));
+    EXPECT_EQ(target(2)->x, 10);  // the others close up
     EXPECT_EQ(stateOf(1), State::hidden);
     EXPECT_EQ(stateOf(floating), State::floating);
     desk.showApp(app("Mail"));
     settle(0.5);
     EXPECT_EQ(stateOf(1), State::tiled);
-    EXPECT_EQ(strip().count(), 3);
+    EXPECT_EQ(text(), "[2*] [1] [4]");
+    EXPECT_TRUE(inPlace(1) && inPlace(4));
+    act(Action::moveLast);
 
     manager().minWidths[1] = 500;
     manager().focusedID = other;
@@ -328,6 +339,7 @@ TEST_F(Tracking, AQuittingApplicationLeavesNoTraceAndAHiddenOneComesBack) {
     desk.quitApp(app("Mail"));
     settle(0.5);
     EXPECT_EQ(order(), (std::vector<WindowID>{2}));
+    EXPECT_EQ(target(2)->x, 10);
     EXPECT_EQ(record(1), nullptr);
     EXPECT_EQ(record(other), nullptr);
     EXPECT_EQ(manager().handles.count(handle), 0u);
@@ -514,6 +526,12 @@ TEST_F(Tracking, NothingHappensAfterTheManagerStoppedOrWentAway) {
     settle(0.2);
     desk.restore(slow);
     settle(0.1);
+    desk.setTitle(slow, "renamed");  // a title asked for
+    AppSpec launching;
+    launching.name = "Launching";
+    launching.launchTime = 3;
+    desk.launchApp(launching);  // observed again and again until it answers
+    settle(0.5);
     destroyManager();
     settle(3.0);  // the answers find no tracker; nothing crashes
     EXPECT_TRUE(desk.window(slow));
