@@ -145,7 +145,7 @@ TEST(SavedSessionFile, AnyMissingOrMistypedRequiredValueFailsTheFile) {
     EXPECT_EQ(idOf("0"), 0u);
     EXPECT_EQ(idOf("7.0"), 7u);  // whole numbers written as floats are still whole
     EXPECT_EQ(idOf("1e3"), 1000u);
-    for (const char* bad : {"-1", "18446744073709551616", "1e20", "2.5", "null"}) EXPECT_FALSE(spaceOf(bad)) << bad;
+    for (const char* bad : {"-1", "-1.0", "18446744073709551616", "1e20", "2.5", "null"}) EXPECT_FALSE(spaceOf(bad)) << bad;
     EXPECT_EQ(spaceOf("18446744073709551615"), std::numeric_limits<SpaceID>::max());
 }
 
