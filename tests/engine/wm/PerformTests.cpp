@@ -106,7 +106,10 @@ TEST_F(Perform, FloatingCentresTheWindowAndTilingPutsItBackOnce) {
     EXPECT_EQ(frameOf(1), (Rect{288, 156, 864, 613}));
     EXPECT_TRUE(logged("layout", tag(1) + " floats"));
     manager().focusedID = 1;
-    act(Action::toggleFloat);
+    manager().perform(Action::toggleFloat);
+    desk.advance(0.05);
+    EXPECT_TRUE(manager().animator.hasMotion());  // it glides back in
+    settle();
     EXPECT_EQ(stateOf(1), State::tiled);
     EXPECT_EQ(record(1)->manualFloat, false);
     EXPECT_EQ(record(1)->key, primaryKey());
@@ -137,7 +140,9 @@ TEST_F(Perform, SendToNextDisplaySkipsDisabledDisplaysAndWrapsRound) {
     config.disabledDisplays = {studio};
     tile(3);
     act(Action::cycleWidth);
-    act(Action::sendToNextDisplay);
+    manager().perform(Action::sendToNextDisplay);
+    EXPECT_TRUE(manager().animator.hasMotion());  // the others close up
+    settle();
     EXPECT_TRUE(logged("layout", tag(1) + " sent to Side"));
     EXPECT_EQ(text(keyOf(side)), "[1*]:0.6667");
     EXPECT_EQ(record(1)->key, keyOf(side));
@@ -201,17 +206,23 @@ TEST_F(Perform, TheTimelineTogglesAndTheOverviewNeedsWindowsAndClosesIt) {
 }
 
 TEST_F(Perform, TheTimelineFocusesColumnsAndWindowsAndDropsOnlyRealMoves) {
+    config.mouseFollowsFocus = true;
     tile(3);
     act(Action::focusLast);
+    const auto warps = input().warps().size();  // the timeline is where the pointer is
     const int shown = overlays().count("showStrip");
     manager().focusColumn(3, primaryKey());
     manager().focusColumn(-1, primaryKey());
     EXPECT_EQ(overlays().count("showStrip"), shown);
     manager().focusColumn(0, primaryKey());
+    EXPECT_TRUE(manager().animator.hasMotion());  // the strip slides
     settle();
     EXPECT_EQ(text(), "[1*] [2] [3]p");
+    EXPECT_EQ(strip().scroll, 0);
     EXPECT_EQ(overlays().count("showStrip"), shown + 1);
+    EXPECT_FALSE(overlays().stripsShown().back().second);  // and fades
     manager().focusWindow(3, primaryKey());
+    EXPECT_TRUE(manager().animator.hasMotion());
     settle();
     EXPECT_EQ(text(), "[1]p [2] [3*]");
     manager().focusWindow(99999, primaryKey());
@@ -219,7 +230,9 @@ TEST_F(Perform, TheTimelineFocusesColumnsAndWindowsAndDropsOnlyRealMoves) {
     EXPECT_EQ(text(), "[1]p [2] [3*]");
 
     manager().drop(3, Stack{0, 1}, primaryKey());
+    EXPECT_TRUE(manager().animator.hasMotion());
     settle();
+    EXPECT_EQ(input().warps().size(), warps);
     EXPECT_EQ(text(), "[1 3*] [2]");
     EXPECT_TRUE(logged("layout", "window #3 moved in the timeline"));
     EXPECT_LT(laidOut(1).height, 500);  // the two share the column's height

@@ -59,7 +59,11 @@ TEST_F(Scenario, StopDrainsWritesBringsWindowsOnScreenAndForgetsEverything) {
     start();
     for (int i = 0; i < 5; ++i) manage("Editor");
     manager().minWidths[1] = 300;
+    relayoutAll();
+    settle();  // the last columns are parked beyond the right edge
     // Animated, so that flights are still under way when tiling stops.
+    setStrip("[1]:0.3 [2]:0.3 [3]:0.3 [4]:0.3 [5*]:0.3");
+    manager().strips[primaryKey()].columns[0].width = 0.9;
     manager().relayout(manager().activeKeys(), true, Policy::reveal, true, false);
     int changes = 0;
     manager().onChange = [&] { ++changes; };
@@ -181,6 +185,11 @@ TEST_F(Scenario, AWidthIsLearnedFromThreePointsWiderAndOnlyWhenItGrowsByAPoint) 
     EXPECT_DOUBLE_EQ(wm.minWidths.at(a->id), 704.5);
     EXPECT_EQ(logLines("layout"), (std::vector<std::string>{a->tag() + " won't go narrower than 703 pt",
                                                             a->tag() + " won't go narrower than 704 pt"}));
+    // A window that stays narrower is remembered until it takes its width.
+    wm.noteResize(a->id, {700, 800}, {500, 800});
+    EXPECT_EQ(wm.narrowWidths.at(a->id), 500);
+    wm.noteResize(a->id, {700, 800}, {699, 800});
+    EXPECT_FALSE(wm.narrowWidths.count(a->id));
     a->state = State::floating;  // floating windows learn nothing
     wm.noteResize(a->id, {700, 800}, {900, 800});
     a->state = State::tiled;
@@ -578,9 +587,14 @@ TEST_F(Scenario, DisplaysAndStripsAreFoundByPointFrameAndFocus) {
     wm.activeKey = keyOf(second);
     EXPECT_EQ(wm.currentKey(), keyOf(second));
 
-    // The focused tiled window counts only on a strip that is shown.
+    // The focused tiled window counts only on a strip that is shown, and only tiled.
     wm.focusedID = here->id;
     EXPECT_EQ(wm.focusedTiledWindow(), here->id);
+    wm.removeFromStrip(*here);
+    here->state = State::floating;
+    EXPECT_FALSE(wm.focusedTiledWindow());
+    here->state = State::tiled;
+    wm.insert(*here, true);
     desk.switchSpace(primary, other);
     settle();
     EXPECT_FALSE(wm.focusedTiledWindow());
@@ -644,6 +658,7 @@ TEST_F(Scenario, SettingsReconfigureInputOnlyWhenItsOptionsChangeAndRelayoutAtOn
     next.gap = 30;
     next.detailedLogging = true;
     manager().apply(next);
+    EXPECT_TRUE(manager().animator.hasMotion());
     settle();
     EXPECT_TRUE(Log::detailed);
     EXPECT_DOUBLE_EQ(laidOut(1).x, before.x + 20);
