@@ -96,6 +96,16 @@ TEST_F(Dragging, WindowsTheEngineMovesOrThatCloseEndNoDragAstray) {
     release();
     EXPECT_EQ(order(), (std::vector<WindowID>{2, 1, 3}));
     EXPECT_EQ(laidOut(1).x, 725);
+    // Nor is a window that an earlier press was on, placed under this one.
+    press({laidOut(2).midX(), laidOut(2).midY()});
+    release(0.5);
+    press({laidOut(1).midX(), laidOut(1).midY()});
+    ASSERT_TRUE(manager().strips[primaryKey()].move(2, NewColumn{2}));
+    manager().relayout({primaryKey()}, true, WindowManager::ScrollPolicy::none, true, false);
+    settle(1.0);
+    EXPECT_NE(manager().dragging(), 2u);
+    release();
+    EXPECT_EQ(order(), (std::vector<WindowID>{1, 2, 3}));
 
     // A window closed during its drag ends the drag at the next poll.
     grabTitle(1);

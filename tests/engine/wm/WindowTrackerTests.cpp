@@ -375,17 +375,17 @@ TEST_F(Tracking, ChangedRulesFloatWindowsOnScreenAndTileThemAgain) {
 
 TEST_F(Tracking, AWindowThatResizesItselfIsAdoptedBeyondSixPointsAndCostsOneCheckPerBurst) {
     tile(2);
-    const Rect laid = laidOut(1);
-    desk.setFrame(1, {laid.x, laid.y, laid.width + 6.0, laid.height});
+    const Rect laid = laidOut(2);
+    desk.setFrame(2, {laid.x, laid.y, laid.width + 6.0, laid.height});
     settle(0.5);
     EXPECT_EQ(text(), "[1*] [2]");
     for (const std::string& line : logLines("layout")) EXPECT_EQ(line.find(" resized itself to "), std::string::npos);
     const Rect grown{laid.x, laid.y, laid.width + 6.5, laid.height};
-    desk.setFrame(1, grown);
+    desk.setFrame(2, grown);
     settle(0.5);
-    EXPECT_TRUE(logged("layout", tag(1) + " resized itself to " + sizeText(grown.size())));
-    EXPECT_GT(strip().columns[0].width, 0.5);
-    EXPECT_EQ(strip().focusedWindow(), 1u);
+    EXPECT_TRUE(logged("layout", tag(2) + " resized itself to " + sizeText(grown.size())));
+    EXPECT_GT(strip().columns[1].width, 0.5);
+    EXPECT_EQ(strip().focusedWindow(), 2u);  // the strip follows the window that changed
 
     // Right after the engine's own size write a notice asks nothing about full screen.
     manager().send(1, {10, 30, 500, 500}, true);
