@@ -254,6 +254,18 @@ TEST_F(Tracking, ClosingTheFocusedWindowRefocusesItsStripShortlyAfter) {
     settle(0.2);
     EXPECT_EQ(manager().focusedID, successor);
     EXPECT_EQ(order(), (std::vector<WindowID>{*successor}));
+    // Nor does a floating window closing while another one has the focus.
+    WindowSpec fixed;
+    fixed.pid = app("Notes");
+    fixed.fixedSize = true;
+    const WindowID stays = desk.openWindow(fixed), goes = desk.openWindow(fixed);
+    settle();
+    desk.focusWindow(stays);
+    settle();
+    ASSERT_EQ(manager().focusedID, stays);
+    desk.closeWindow(goes);
+    settle(0.3);
+    EXPECT_EQ(manager().focusedID, stays);
 }
 
 TEST_F(Tracking, MinimisedAndFullScreenWindowsComeBackToTheirSlots) {
@@ -282,13 +294,15 @@ TEST_F(Tracking, MinimisedAndFullScreenWindowsComeBackToTheirSlots) {
     EXPECT_TRUE(logged("windows", tag(2) + " left full screen"));
 
     // Told the window left full screen, the tracker waits and checks fresh facts.
-    tracker().fullScreenChanged(record(3), true);
-    EXPECT_EQ(order(), (std::vector<WindowID>{1, 2}));
-    tracker().fullScreenChanged(record(3), false);
+    tracker().fullScreenChanged(record(2), true);
+    EXPECT_EQ(order(), (std::vector<WindowID>{1, 3}));
+    tracker().fullScreenChanged(record(2), false);
     settle(0.65);
-    EXPECT_EQ(stateOf(3), State::fullscreen);
+    EXPECT_EQ(stateOf(2), State::fullscreen);
+    while (stateOf(2) == State::fullscreen && desk.now() < 100) desk.advance(0.01);
+    EXPECT_FALSE(manager().animator.hasMotion());  // back in its slot at once, the others too
     settle(0.2);
-    EXPECT_EQ(stateOf(3), State::tiled);
+    EXPECT_EQ(stateOf(2), State::tiled);
     desk.setFullScreen(1, true);
     settle(0.5);
     tracker().fullScreenChanged(record(1), false);  // still full screen by its own facts: it stays out
