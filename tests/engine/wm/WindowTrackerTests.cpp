@@ -254,18 +254,19 @@ TEST_F(Tracking, ClosingTheFocusedWindowRefocusesItsStripShortlyAfter) {
     settle(0.2);
     EXPECT_EQ(manager().focusedID, successor);
     EXPECT_EQ(order(), (std::vector<WindowID>{*successor}));
-    // Nor does a floating window closing while another one has the focus.
+    // Nor does a window the strip has not focused, while a floating one has the focus.
     WindowSpec fixed;
     fixed.pid = app("Notes");
     fixed.fixedSize = true;
-    const WindowID stays = desk.openWindow(fixed), goes = desk.openWindow(fixed);
+    const WindowID floating = desk.openWindow(fixed), goes = openWindow("Notes");
     settle();
-    desk.focusWindow(stays);
+    manager().strips[primaryKey()].focusWindow(*successor);
+    desk.focusWindow(floating);
     settle();
-    ASSERT_EQ(manager().focusedID, stays);
+    ASSERT_EQ(manager().focusedID, floating);
     desk.closeWindow(goes);
     settle(0.3);
-    EXPECT_EQ(manager().focusedID, stays);
+    EXPECT_EQ(manager().focusedID, floating);
 }
 
 TEST_F(Tracking, MinimisedAndFullScreenWindowsComeBackToTheirSlots) {
