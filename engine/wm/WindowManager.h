@@ -189,6 +189,13 @@ public:
     // been read, or after 1.5 s at the latest, exactly once.
     void debugState(bool titles, std::function<void(const nlohmann::json&)> completion);
 
+    // What holds of the manager's state whatever the user and the
+    // applications did: strips are well formed, a window sits in at most one
+    // strip, strips hold only tiled windows whose key is theirs, tiled windows
+    // have a key, frames sent are finite, and a stopped manager holds nothing.
+    // Names the first rule found broken ("rule: detail"); absent when all hold.
+    std::optional<std::string> checkInvariants() const;
+
     // The input options derived from a configuration.
     static InputOptions inputOptions(const Config& config);
 

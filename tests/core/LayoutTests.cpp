@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/core/StripText.h"
+
 namespace tessaline {
 namespace {
 
@@ -12,278 +14,184 @@ LayoutConfig config(CentreMode mode = CentreMode::never, double tabBarHeight = 0
     return LayoutConfig{10, mode, tabBarHeight};
 }
 
-// Columns of 0.5 on a 1000/10 viewport are 485 wide at x 10, 505, 1000, 1495
-// (content width 1990). Window ids are column index + 1.
-Strip halves(int count, int focused = 0, double scroll = 0) {
-    std::vector<Column> columns;
-    for (int i = 0; i < count; ++i) columns.emplace_back(std::vector<WindowID>{WindowID(i + 1)}, 0.5);
-    return Strip(std::move(columns), focused, scroll);
+// A strip from its text, scrolled. Columns of 0.5 on a 1000/10 viewport are
+// 485 wide at x 10, 505, 1000, 1495 (content width 1990).
+Strip at(const char* text, double scroll) {
+    Strip strip = parseStrip(text);
+    strip.scroll = scroll;
+    return strip;
 }
 
-TEST(LayoutWidths, ColumnWidthTilesTheViewportAndRespectsTheMinimum) {
+TEST(LayoutWidths, ColumnsTileTheViewportWidenForTheirWindowsAndStopAtTheMinimum) {
     EXPECT_EQ(Layout::columnWidth(1.0, 1000, 10), 980);
     EXPECT_EQ(Layout::columnWidth(0.5, 1000, 10), 485);
     EXPECT_EQ(Layout::columnWidth(0.1, 1000, 10), 120);  // 89 before the minimum
-    // 0.5 × 1001 = 500.5: halves round away from zero, not to even.
-    EXPECT_EQ(Layout::columnWidth(0.5, 1001, 0), 501);
+    EXPECT_EQ(Layout::columnWidth(0.5, 1001, 0), 501);   // 500.5 rounds away from zero
     EXPECT_DOUBLE_EQ(Layout::fractionForWidth(700, 1000, 10), 710.0 / 990.0);
     EXPECT_EQ(Layout::fractionForWidth(700, 10, 10), 1.0);
-}
 
-TEST(LayoutWidths, SpansFollowFractionsAndMinimumWidths) {
-    const auto two = Layout::spans(halves(2), W, 10, none);
+    const auto two = Layout::spans(parseStrip("[1] [2]"), W, 10, none);
     EXPECT_EQ(two, (std::vector<Span>{{10, 485}, {505, 485}}));
     EXPECT_EQ(Layout::totalWidth(two, 10), 1000);
     EXPECT_TRUE(Layout::spans(Strip(), W, 10, none).empty());
     EXPECT_EQ(Layout::totalWidth({}, 10), 10);
-
-    Strip strip = halves(2);
-    strip.columns[0].insert(7, 1, 1.0);
     const MinWidths mins{{7, 700}, {1, 300}, {99, 5000}};
-    const auto widened = Layout::spans(strip, W, 10, mins);
-    EXPECT_EQ(widened, (std::vector<Span>{{10, 700}, {720, 485}}));
-}
+    EXPECT_EQ(Layout::spans(parseStrip("[1 7] [2]"), W, 10, mins), (std::vector<Span>{{10, 700}, {720, 485}}));
 
-TEST(LayoutWidths, ClampToMinimumWidthsWidensOnceAndOnlyWhenNeeded) {
-    Strip strip = halves(3);
-    const MinWidths mins{{1, 700}, {2, 5000}, {3, 0}};
-    EXPECT_TRUE(Layout::clampToMinimumWidths(strip, W, 10, mins));
+    // Clamping widens a column for good, never past the viewport, and only once.
+    Strip strip = parseStrip("[1] [2] [3]");
+    const MinWidths clamps{{1, 700}, {2, 5000}, {3, 0}};
+    EXPECT_TRUE(Layout::clampToMinimumWidths(strip, W, 10, clamps));
     EXPECT_DOUBLE_EQ(strip.columns[0].width, 710.0 / 990.0);
-    EXPECT_EQ(strip.columns[1].width, 1.0);  // never wider than the viewport
-    EXPECT_EQ(strip.columns[2].width, 0.5);  // a zero entry is no constraint
-    EXPECT_FALSE(Layout::clampToMinimumWidths(strip, W, 10, mins));
-
+    EXPECT_EQ(stripText(strip), "[1*]:0.7172 [2]:1 [3]");
+    EXPECT_FALSE(Layout::clampToMinimumWidths(strip, W, 10, clamps));
     // Within the tolerance a column counts as wide enough already.
     strip.columns[0].width = 710.0 / 990.0 - 0.0004;
-    EXPECT_FALSE(Layout::clampToMinimumWidths(strip, W, 10, mins));
+    EXPECT_FALSE(Layout::clampToMinimumWidths(strip, W, 10, clamps));
     EXPECT_FALSE(Layout::clampToMinimumWidths(strip, W, 10, none));
 }
 
-TEST(LayoutScroll, NeverAlignsTheNearestEdge) {
-    Strip strip = halves(4, 2);
-    Layout::ensureVisible(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 495);  // right edge plus gap at the viewport's right
-    strip.focused = 0;
-    Layout::ensureVisible(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 0);
+enum class Scroll { ensureVisible, clamp, centre };
+struct ScrollCase {
+    const char* what;
+    Scroll how;
+    CentreMode mode;
+    const char* strip;
+    double scroll;
+    double expected;
+};
 
-    // Half a point out still counts as visible, so a settled scroll stays put.
-    strip.focused = 2;
-    strip.scroll = 494.6;
-    Layout::ensureVisible(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 494.6);
-
-    Strip wide = halves(3, 2);
-    wide.columns[2].width = 1.5;  // 1475 wide, ends at 2475
-    Layout::ensureVisible(wide, W, config(), none);
-    EXPECT_EQ(wide.scroll, 990);  // its left edge, not its right
-}
-
-TEST(LayoutScroll, OnOverflowKeepsThePreviousColumnWhenBothFit) {
-    Strip strip = halves(4, 1);
-    strip.focusRight();
-    Layout::ensureVisible(strip, W, config(CentreMode::onOverflow), none);
-    EXPECT_EQ(strip.scroll, 495);  // column 1 at the left, column 2 flush right
-    strip.focusLeft();
-    strip.focusLeft();  // from 1 to 0, previous = 1 which lies right
-    Layout::ensureVisible(strip, W, config(CentreMode::onOverflow), none);
-    EXPECT_EQ(strip.scroll, 0);
-
-    // Jumping from column 0 to 2: they cannot share the view, so 2 is centred.
-    strip.scroll = 0;
-    strip.focusColumn(2);
-    Layout::ensureVisible(strip, W, config(CentreMode::onOverflow), none);
-    EXPECT_EQ(strip.scroll, 742.5);
-
-    for (std::optional<int> previous : {std::optional<int>(), std::optional<int>(2),
-                                        std::optional<int>(9)}) {
-        Strip s = halves(4, 2);
-        s.previous = previous;
-        Layout::ensureVisible(s, W, config(CentreMode::onOverflow), none);
-        EXPECT_EQ(s.scroll, 742.5);
+TEST(LayoutScroll, EachCentreModeRevealsClampsAndCentresAsItSays) {
+    using enum CentreMode;
+    const ScrollCase cases[] = {
+        {"right edge plus gap at the viewport's right", Scroll::ensureVisible, never, "[1] [2] [3*] [4]", 0, 495},
+        {"left edge at the left", Scroll::ensureVisible, never, "[1*] [2] [3] [4]", 495, 0},
+        {"half a point out is visible", Scroll::ensureVisible, never, "[1] [2] [3*] [4]", 494.6, 494.6},
+        {"a column wider than the view shows its left edge", Scroll::ensureVisible, never, "[1] [2] [3*]:1.5", 0, 990},
+        {"previous column kept in view", Scroll::ensureVisible, onOverflow, "[1] [2]p [3*] [4]", 0, 495},
+        {"previous column right of the focus", Scroll::ensureVisible, onOverflow, "[1*] [2]p [3] [4]", 495, 0},
+        {"too far from the previous: centred", Scroll::ensureVisible, onOverflow, "[1]p [2] [3*] [4]", 0, 742.5},
+        {"no previous: centred", Scroll::ensureVisible, onOverflow, "[1] [2] [3*] [4]", 0, 742.5},
+        {"previous is the focus: centred", Scroll::ensureVisible, onOverflow, "[1] [2] [3*]p [4]", 0, 742.5},
+        {"previous out of range: centred", Scroll::ensureVisible, onOverflow, "[1] [2] [3*] [4] previous=9", 0, 742.5},
+        {"always centres, past the start", Scroll::ensureVisible, always, "[1*] [2] [3] [4]", 300, -247.5},
+        {"clamped to the centring of the first", Scroll::clamp, always, "[1*] [2] [3] [4]", -5000, -247.5},
+        {"clamped to the centring of the last", Scroll::clamp, always, "[1*] [2] [3] [4]", 5000, 1237.5},
+        {"an empty strip rests at 0", Scroll::clamp, always, "", 40, 0},
+        {"narrow content never scrolls", Scroll::ensureVisible, never, "[1*]", 300, 0},
+        {"narrow content never scrolls, on overflow", Scroll::ensureVisible, onOverflow, "[1*]", 300, 0},
+        {"narrow content clamps to 0", Scroll::clamp, onOverflow, "[1*]", -20, 0},
+        {"narrow content clamps to 0, never", Scroll::clamp, never, "[1*]", -20, 0},
+        {"clamped to the end", Scroll::clamp, never, "[1*] [2] [3] [4]", 5000, 990},
+        {"no focused column: start", Scroll::ensureVisible, always, "[1] [2] focus=7", 300, 0},
+        {"empty: start", Scroll::ensureVisible, never, "", 12, 0},
+        {"centring in never mode is clamped", Scroll::centre, never, "[1*] [2] [3] [4]", 100, 0},
+        {"centring in always mode is not", Scroll::centre, always, "[1*] [2] [3] [4]", 100, 0 - 247.5},
+        {"centring the third", Scroll::centre, never, "[1] [2] [3*] [4]", 100, 742.5},
+        {"centring nothing leaves the scroll", Scroll::centre, never, "[1] [2] [3] [4] focus=-1", 742.5, 742.5},
+    };
+    for (const ScrollCase& c : cases) {
+        Strip strip = at(c.strip, c.scroll);
+        const LayoutConfig cfg = config(c.mode);
+        switch (c.how) {
+            case Scroll::ensureVisible: Layout::ensureVisible(strip, W, cfg, none); break;
+            case Scroll::clamp: Layout::clampScroll(strip, W, cfg, none); break;
+            case Scroll::centre: Layout::centreFocused(strip, W, cfg, none); break;
+        }
+        EXPECT_EQ(strip.scroll, c.expected) << c.what;
     }
 }
 
-TEST(LayoutScroll, AlwaysCentresEvenPastTheStripsEnds) {
-    Strip strip = halves(4, 0, 300);
-    Layout::ensureVisible(strip, W, config(CentreMode::always), none);
-    EXPECT_EQ(strip.scroll, -247.5);
-
-    strip.scroll = -5000;
-    Layout::clampScroll(strip, W, config(CentreMode::always), none);
-    EXPECT_EQ(strip.scroll, -247.5);
-    strip.scroll = 5000;
-    Layout::clampScroll(strip, W, config(CentreMode::always), none);
-    EXPECT_EQ(strip.scroll, 1237.5);
-
-    Strip empty;
-    empty.scroll = 40;
-    Layout::clampScroll(empty, W, config(CentreMode::always), none);
-    EXPECT_EQ(empty.scroll, 0);
-}
-
-TEST(LayoutScroll, ContentNarrowerThanTheViewportNeverScrolls) {
-    for (CentreMode mode : {CentreMode::never, CentreMode::onOverflow}) {
-        Strip strip = halves(1, 0, 300);
-        Layout::ensureVisible(strip, W, config(mode), none);
-        EXPECT_EQ(strip.scroll, 0);
-        strip.scroll = -20;
-        Layout::clampScroll(strip, W, config(mode), none);
-        EXPECT_EQ(strip.scroll, 0);
-    }
-    Strip strip = halves(4, 0, 5000);
-    Layout::clampScroll(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 990);
-
-    Strip invalid = halves(2, 7, 300);
-    Layout::ensureVisible(invalid, W, config(CentreMode::always), none);
-    EXPECT_EQ(invalid.scroll, 0);
-    Strip empty;
-    empty.scroll = 12;
-    Layout::ensureVisible(empty, W, config(), none);
-    EXPECT_EQ(empty.scroll, 0);
-}
-
-TEST(LayoutScroll, CentreFocusedClampsByMode) {
-    Strip strip = halves(4, 0, 100);
-    Layout::centreFocused(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 0);
-    Layout::centreFocused(strip, W, config(CentreMode::always), none);
-    EXPECT_EQ(strip.scroll, -247.5);
-    strip.focused = 2;
-    Layout::centreFocused(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 742.5);
-    strip.focused = -1;
-    Layout::centreFocused(strip, W, config(), none);
-    EXPECT_EQ(strip.scroll, 742.5);
-}
-
-TEST(LayoutPlacements, StackedHeightsRoundButEndFlushWithTheBottom) {
-    Strip strip(std::vector<Column>{Column({1, 2, 3}, 1.0)}, 0, 0);
-    const auto result = Layout::placements(strip, Rect{0, 0, W, 1001}, config(), none);
-    ASSERT_EQ(result.size(), 3u);
-    EXPECT_EQ(result[0], (Placement{1, Rect{10, 10, 980, 320}, 0, false}));
-    EXPECT_EQ(result[1], (Placement{2, Rect{10, 340, 980, 320}, 0, false}));
-    EXPECT_EQ(result[2], (Placement{3, Rect{10, 670, 980, 321}, 0, false}));
-
+TEST(LayoutPlacements, FramesFollowStacksTabsScrollAndTheViewport) {
+    // Stacked heights round, but the last window ends flush with the bottom.
+    Strip stack = parseStrip("[1 2 3]:1");
+    EXPECT_EQ(Layout::placements(stack, Rect{0, 0, W, 1001}, config(), none),
+              (std::vector<Placement>{{1, Rect{10, 10, 980, 320}, 0, false},
+                                      {2, Rect{10, 340, 980, 320}, 0, false},
+                                      {3, Rect{10, 670, 980, 321}, 0, false}}));
     // Weights that add up to nothing share the height instead of dividing by zero.
-    strip.columns[0].weights = {0, 0, 0};
-    const auto zero = Layout::placements(strip, Rect{0, 0, W, 1001}, config(), none);
+    const auto zero = Layout::placements(parseStrip("[1/0 2/0 3/0]:1"), Rect{0, 0, W, 1001}, config(), none);
     EXPECT_EQ(zero[0].frame.height, 320);
     EXPECT_EQ(zero[2].frame.maxY(), 991);
-}
 
-TEST(LayoutPlacements, TabbedColumnsShareOneFrameBelowTheTabBar) {
-    Strip strip(std::vector<Column>{Column({1}, 0.5), Column({4, 5, 6}, 0.5, true)}, 1, 0);
-    strip.columns[1].active = 1;
-    const auto result =
-        Layout::placements(strip, Rect{0, 0, W, 1001}, config(CentreMode::never, 30), none);
-    ASSERT_EQ(result.size(), 4u);
+    // Tabs share one frame below the tab bar, reserved in tabbed columns only.
+    Strip tabs = parseStrip("[1] [4 5* 6]t");
     const Rect frame{505, 40, 485, 951};
-    EXPECT_EQ(result[1], (Placement{4, frame, 1, true}));
-    EXPECT_EQ(result[2], (Placement{5, frame, 1, false}));
-    EXPECT_EQ(result[3], (Placement{6, frame, 1, true}));
-    EXPECT_EQ(result[0].frame.y, 10);  // the tab bar is reserved in tabbed columns only
+    EXPECT_EQ(Layout::placements(tabs, Rect{0, 0, W, 1001}, config(CentreMode::never, 30), none),
+              (std::vector<Placement>{{1, Rect{10, 10, 485, 981}, 0, false},
+                                      {4, frame, 1, true},
+                                      {5, frame, 1, false},
+                                      {6, frame, 1, true}}));
+    tabs.columns[1].active = 9;  // a stray active index still leaves one tab showing
+    EXPECT_FALSE(Layout::placements(tabs, Rect{0, 0, W, 1001}, config(CentreMode::never, 30), none)[1].hiddenTab);
 
-    // A stray active index still leaves one tab showing.
-    strip.columns[1].active = 9;
-    const auto stray =
-        Layout::placements(strip, Rect{0, 0, W, 1001}, config(CentreMode::never, 30), none);
-    EXPECT_FALSE(stray[1].hiddenTab);
-}
-
-TEST(LayoutPlacements, ScreenXFollowsViewportAndScrollWithRoundedX) {
     EXPECT_TRUE(Layout::placements(Strip(), Rect{0, 0, W, 800}, config(), none).empty());
-
     // A display left of the primary one: -1440 + 10 - 0.5 rounds away from zero.
-    Strip strip = halves(2, 0, 0.5);
-    const auto left = Layout::placements(strip, Rect{-1440, 25, W, 800}, config(), none);
+    const auto left = Layout::placements(at("[1] [2]", 0.5), Rect{-1440, 25, W, 800}, config(), none);
     EXPECT_EQ(left[0].frame, (Rect{-1431, 35, 485, 780}));
     EXPECT_EQ(left[1].frame.x, -936);
-
-    strip.scroll = 495;
-    const auto right = Layout::placements(strip, Rect{1440, 0, W, 800}, config(), none);
+    const auto right = Layout::placements(at("[1] [2]", 495), Rect{1440, 0, W, 800}, config(), none);
     EXPECT_EQ(right[1].frame.x, 1450);
     EXPECT_EQ(right[1].column, 1);
-    const auto wide = Layout::placements(strip, Rect{0, 0, W, 800}, config(), {{1, 600}});
+    const auto wide = Layout::placements(at("[1] [2]", 495), Rect{0, 0, W, 800}, config(), {{1, 600}});
     EXPECT_EQ(wide[0].frame.width, 600);
     EXPECT_EQ(wide[1].frame.x, 620 - 495);
 }
 
-TEST(LayoutQueries, ColumnAtViewportXCountsTheGapToTheRight) {
-    const Strip strip = halves(3);
-    auto at = [&](double x, double scroll) {
-        Strip s = strip;
-        s.scroll = scroll;
-        return Layout::columnAtViewportX(x, s, W, config(), none);
+TEST(LayoutQueries, ColumnsUnderAPointCountTheGapToTheRight) {
+    const auto column = [](double x, double scroll) {
+        return Layout::columnAtViewportX(x, at("[1] [2] [3]", scroll), W, config(), none);
     };
-    EXPECT_EQ(at(5, 0), 0);
-    EXPECT_EQ(at(-50, 0), 0);
-    EXPECT_EQ(at(504.9, 0), 0);
-    EXPECT_EQ(at(505, 0), 1);
-    EXPECT_EQ(at(10, 495), 1);
-    EXPECT_EQ(at(9000, 0), 2);
+    EXPECT_EQ(column(5, 0), 0);
+    EXPECT_EQ(column(-50, 0), 0);
+    EXPECT_EQ(column(504.9, 0), 0);
+    EXPECT_EQ(column(505, 0), 1);
+    EXPECT_EQ(column(10, 495), 1);
+    EXPECT_EQ(column(9000, 0), 2);
     EXPECT_EQ(Layout::columnAtViewportX(0, Strip(), W, config(), none), std::nullopt);
 }
 
-class DropTargetTest : public ::testing::Test {
-protected:
+TEST(LayoutQueries, ADropGoesWhereThePointerIsAcrossAndDownTheColumns) {
     // [1] at 10…495, [2, 3] at 505…990 (2: y 10…496, 3: y 506…991), [4] at
     // 1000…1485, [5, 6, 7] tabbed at 1495…1980.
-    Strip strip{std::vector<Column>{Column({1}, 0.5), Column({2, 3}, 0.5), Column({4}, 0.5),
-                                    Column({5, 6, 7}, 0.5, true)},
-                0, 0};
+    Strip strip = parseStrip("[1*] [2 3] [4] [5 6 7]t");
     Rect viewport{0, 0, W, 1001};
-
-    std::optional<DropTarget> drop(double x, double y, WindowID id, bool stacking = true) {
+    const auto drop = [&](double x, double y, WindowID id, bool stacking = true) {
         return Layout::dropTarget({x, y}, id, strip, viewport, config(), none, stacking);
-    }
-};
-
-TEST_F(DropTargetTest, PositionAcrossTheColumnChoosesTheTarget) {
-    const double at40 = 505 + 0.4 * 485, at80 = 505 + 0.8 * 485, at10 = 505 + 0.1 * 485;
-    EXPECT_EQ(drop(at40, 100, 4), DropTarget(Stack{1, 0}));
-    EXPECT_EQ(drop(at40, 100, 4, false), DropTarget(NewColumn{1}));
-    EXPECT_EQ(drop(at80, 100, 1), DropTarget(NewColumn{2}));
-    EXPECT_EQ(drop(at10, 100, 4), DropTarget(NewColumn{1}));
+    };
+    const double mid = 505 + 0.5 * 485, tabs = 1495 + 0.5 * 485;
+    EXPECT_EQ(drop(505 + 0.4 * 485, 100, 4), DropTarget(Stack{1, 0}));
+    EXPECT_EQ(drop(505 + 0.4 * 485, 100, 4, false), DropTarget(NewColumn{1}));
+    EXPECT_EQ(drop(505 + 0.8 * 485, 100, 1), DropTarget(NewColumn{2}));
+    EXPECT_EQ(drop(505 + 0.1 * 485, 100, 4), DropTarget(NewColumn{1}));
     EXPECT_EQ(drop(3, 100, 4), DropTarget(NewColumn{0}));
     // Either side of the gap's middle means the slot between the two columns.
     EXPECT_EQ(drop(501, 100, 4), DropTarget(NewColumn{1}));
     EXPECT_EQ(drop(499, 100, 4), DropTarget(NewColumn{1}));
     EXPECT_EQ(drop(5000, 100, 1), DropTarget(NewColumn{4}));
+    // The row counts the windows above the pointer, not the dragged one.
+    EXPECT_EQ(drop(mid, 600, 4), DropTarget(Stack{1, 1}));
+    EXPECT_EQ(drop(mid, 900, 4), DropTarget(Stack{1, 2}));
+    EXPECT_EQ(drop(mid, 900, 2), DropTarget(Stack{1, 1}));
+    // A tabbed column appends as the last tab wherever the pointer is.
+    EXPECT_EQ(drop(tabs, 50, 1), DropTarget(Stack{3, 3}));
+    EXPECT_EQ(drop(tabs, 50, 5), DropTarget(Stack{3, 2}));
+    // Drops that change nothing answer nothing.
+    EXPECT_EQ(drop(1000 + 0.5 * 485, 100, 4), std::nullopt);  // onto its own lone column
+    EXPECT_EQ(drop(1000 + 0.8 * 485, 100, 4), std::nullopt);  // right beside itself
+    EXPECT_EQ(drop(999, 100, 4), std::nullopt);               // left beside itself
+    EXPECT_EQ(drop(mid, 100, 2), std::nullopt);               // its own row
+    EXPECT_EQ(drop(mid, 100, 42), std::nullopt);              // not in this strip
+    EXPECT_EQ(Layout::dropTarget({100, 100}, 1, Strip(), viewport, config(), none, true), std::nullopt);
 
     strip.scroll = 495;
     viewport.x = 1440;
     EXPECT_EQ(drop(1440 + 10 + 0.5 * 485, 100, 4), DropTarget(Stack{1, 0}));
 }
 
-TEST_F(DropTargetTest, StackRowCountsWindowsAboveThePointer) {
-    const double mid = 505 + 0.5 * 485;
-    EXPECT_EQ(drop(mid, 100, 4), DropTarget(Stack{1, 0}));
-    EXPECT_EQ(drop(mid, 600, 4), DropTarget(Stack{1, 1}));
-    EXPECT_EQ(drop(mid, 900, 4), DropTarget(Stack{1, 2}));
-    // Within its own column the dragged window is not counted.
-    EXPECT_EQ(drop(mid, 900, 2), DropTarget(Stack{1, 1}));
-    // A tabbed column appends as the last tab wherever the pointer is.
-    const double tabs = 1495 + 0.5 * 485;
-    EXPECT_EQ(drop(tabs, 50, 1), DropTarget(Stack{3, 3}));
-    EXPECT_EQ(drop(tabs, 50, 5), DropTarget(Stack{3, 2}));
-}
-
-TEST_F(DropTargetTest, DropsThatChangeNothingAnswerNothing) {
-    EXPECT_EQ(drop(1000 + 0.5 * 485, 100, 4), std::nullopt);  // onto its own lone column
-    EXPECT_EQ(drop(1000 + 0.8 * 485, 100, 4), std::nullopt);  // right beside itself
-    EXPECT_EQ(drop(999, 100, 4), std::nullopt);               // left beside itself
-    EXPECT_EQ(drop(505 + 0.5 * 485, 100, 2), std::nullopt);   // its own row
-    EXPECT_EQ(drop(505 + 0.5 * 485, 100, 42), std::nullopt);  // not in this strip
-    EXPECT_EQ(Layout::dropTarget({100, 100}, 1, Strip(), viewport, config(), none, true),
-              std::nullopt);
-}
-
-TEST(LayoutQueries, SnapScrollPicksTheNearestEdgeAndClamps) {
-    const Strip strip = halves(4);
-    auto snap = [&](double projected, CentreMode mode = CentreMode::never) {
-        return Layout::snapScroll(projected, strip, W, config(mode), none);
+TEST(LayoutQueries, AFlingSnapsToTheNearestEdgeOrCentreWithinTheStrip) {
+    const auto snap = [](double projected, CentreMode mode = CentreMode::never, const char* text = "[1*] [2] [3] [4]") {
+        return Layout::snapScroll(projected, parseStrip(text), W, config(mode), none);
     };
     // Candidates: 0, -495, 495, 0, 990, 495, 1485, 990.
     EXPECT_EQ(snap(300), 495);
@@ -294,30 +202,26 @@ TEST(LayoutQueries, SnapScrollPicksTheNearestEdgeAndClamps) {
     EXPECT_EQ(snap(0, CentreMode::always), -247.5);
     EXPECT_EQ(snap(600, CentreMode::always), 742.5);
     EXPECT_EQ(snap(9999, CentreMode::always), 1237.5);
-    EXPECT_EQ(Layout::snapScroll(300, Strip(), W, config(), none), 0);
-    EXPECT_EQ(Layout::snapScroll(300, halves(1), W, config(), none), 0);
+    EXPECT_EQ(snap(300, CentreMode::never, ""), 0);
+    EXPECT_EQ(snap(300, CentreMode::never, "[1*]"), 0);
 }
 
-TEST(LayoutQueries, SettledColumnPrefersTheFocusedThenTheMostVisible) {
-    auto settled = [](const Strip& strip) {
-        return Layout::settledColumn(strip, W, config(), none);
+TEST(LayoutQueries, TheSettledColumnIsTheFocusedOneElseTheMostVisible) {
+    const auto settled = [](const char* text, double scroll) {
+        return Layout::settledColumn(at(text, scroll), W, config(), none);
     };
-    EXPECT_EQ(settled(halves(4, 1, 0)), 1);
-    EXPECT_EQ(settled(halves(4, 2, 494.6)), 2);  // within half a point of fully in view
-    EXPECT_EQ(settled(halves(4, 0, 700)), 2);    // 290, 485 and 205 points visible
-    EXPECT_EQ(settled(halves(1, 0, 300)), 0);
-    EXPECT_EQ(settled(Strip()), std::nullopt);
-
+    EXPECT_EQ(settled("[1] [2*] [3] [4]", 0), 1);
+    EXPECT_EQ(settled("[1] [2] [3*] [4]", 494.6), 2);  // within half a point of fully in view
+    EXPECT_EQ(settled("[1] [2] [3*] [4]", 1000.5), 2);
+    EXPECT_EQ(settled("[1*] [2] [3] [4]", 700), 2);    // 290, 485 and 205 points visible
+    EXPECT_EQ(settled("[1*]", 300), 0);
+    EXPECT_EQ(settled("", 0), std::nullopt);
     // Column 0 is 980 wide (10…990), column 1 485 (1000…1485); focus is on 2.
-    Strip strip = halves(3, 2);
-    strip.columns[0].width = 1.0;
-    strip.scroll = 504.6;  // 485.4 against 485 visible: too close, the nearer centre wins
-    EXPECT_EQ(settled(strip), 1);
-    strip.scroll = 504.4;  // 485.6 against 485: the more visible wins
-    EXPECT_EQ(settled(strip), 0);
+    EXPECT_EQ(settled("[1]:1 [2] [3*]", 504.6), 1);  // 485.4 against 485: too close, the nearer centre wins
+    EXPECT_EQ(settled("[1]:1 [2] [3*]", 504.4), 0);  // 485.6 against 485: the more visible wins
 }
 
-TEST(LayoutConfigText, CentreModeRoundTripsAndRejectsOtherText) {
+TEST(LayoutQueries, CentreModesReadBackFromTheirNames) {
     for (CentreMode mode : {CentreMode::never, CentreMode::onOverflow, CentreMode::always}) {
         EXPECT_EQ(centreModeFromString(toString(mode)), mode);
     }

@@ -32,6 +32,9 @@ TEST(ParkingResolve, NeverSpillsOntoANeighbouringDisplay) {
     EXPECT_EQ(Parking::resolve({1500, 25, 700, 850}, display, others), (Rect{-699, 25, 700, 850}));
     // Straddling the free edge is fine.
     EXPECT_EQ(Parking::resolve({-300, 25, 700, 850}, display, others), (Rect{-300, 25, 700, 850}));
+    // A frame wholly on its display stays, even where a mirrored display overlaps it.
+    EXPECT_EQ(Parking::resolve({740, 25, 700, 850}, display, std::vector<Rect>{{0, 0, 1440, 900}}),
+              (Rect{740, 25, 700, 850}));
     // A display that only touches the frame's edge is no overlap.
     EXPECT_EQ(Parking::resolve({1000, 25, 700, 850}, display, std::vector<Rect>{{1700, 0, 500, 900}}),
               (Rect{1000, 25, 700, 850}));

@@ -6,43 +6,22 @@
 #include <string>
 #include <unordered_set>
 
+#include "tests/core/StripText.h"
+
 using namespace tessaline;
 using SessionRestore::Matches;
 
 namespace {
 
-SavedWindow saved(WindowID id, std::string bundleID, std::string title = "") {
-    return {id, std::move(bundleID), std::move(title)};
-}
-
-LiveWindow live(WindowID id, std::string bundleID, std::string title = "") {
-    return {id, std::move(bundleID), std::move(title)};
-}
-
-SavedColumn savedColumn(std::vector<SavedWindow> windows, double width = 0.5,
-                        std::vector<double> weights = {}, bool tabbed = false) {
+SavedColumn column(std::vector<SavedWindow> windows, double width = 0.5, std::vector<double> weights = {},
+                   bool tabbed = false) {
     return {width, tabbed, std::move(weights), std::move(windows)};
 }
-
-SavedStrip savedStrip(std::vector<SavedColumn> columns) {
-    return {"DISPLAY", 1, std::move(columns), std::nullopt};
-}
-
-Column column(std::vector<WindowID> windows, double width, std::vector<double> weights,
-              bool tabbed = false, int active = 0) {
-    Column c;
-    c.windows = std::move(windows);
-    c.weights = std::move(weights);
-    c.width = width;
-    c.tabbed = tabbed;
-    c.active = active;
-    return c;
-}
+SavedStrip savedStrip(std::vector<SavedColumn> columns) { return {"DISPLAY", 1, std::move(columns), std::nullopt}; }
 
 // The matching exactly as it reads: walk the whole candidate list for every
 // live window in every pass. Quadratic, and therefore obviously right.
-Matches referenceMatch(const std::vector<LiveWindow>& liveWindows,
-                       const std::vector<SavedStrip>& session) {
+Matches referenceMatch(const std::vector<LiveWindow>& live, const std::vector<SavedStrip>& session) {
     std::vector<std::pair<SavedRef, SavedWindow>> candidates;
     for (int s = 0; s < static_cast<int>(session.size()); ++s)
         for (int c = 0; c < static_cast<int>(session[s].columns.size()); ++c)
@@ -50,9 +29,7 @@ Matches referenceMatch(const std::vector<LiveWindow>& liveWindows,
                 candidates.push_back({{s, c, r}, session[s].columns[c].windows[r]});
     using Predicate = bool (*)(const LiveWindow&, const SavedWindow&);
     const Predicate passes[] = {
-        [](const LiveWindow& l, const SavedWindow& w) {
-            return l.id == w.id && l.bundleID == w.bundleID;
-        },
+        [](const LiveWindow& l, const SavedWindow& w) { return l.id == w.id && l.bundleID == w.bundleID; },
         [](const LiveWindow& l, const SavedWindow& w) {
             return l.bundleID == w.bundleID && !l.title.empty() && l.title == w.title;
         },
@@ -61,7 +38,7 @@ Matches referenceMatch(const std::vector<LiveWindow>& liveWindows,
     Matches result;
     std::unordered_set<SavedRef> used;
     for (const Predicate predicate : passes) {
-        for (const auto& l : liveWindows) {
+        for (const auto& l : live) {
             if (result.contains(l.id)) continue;
             for (const auto& [ref, w] : candidates) {
                 if (used.contains(ref) || !predicate(l, w)) continue;
@@ -74,67 +51,47 @@ Matches referenceMatch(const std::vector<LiveWindow>& liveWindows,
     return result;
 }
 
-}  // namespace
+struct MatchCase {
+    const char* what;
+    std::vector<SavedStrip> session;
+    std::vector<LiveWindow> live;
+    Matches expected;
+};
 
-TEST(SessionRestoreMatch, SurvivingNumbersWinTheirOwnPlaceFirst) {
-    const std::vector<SavedStrip> session = {
-        savedStrip({savedColumn({saved(1, "a"), saved(2, "a")})})};
-    const auto m = SessionRestore::match({live(2, "a"), live(1, "a")}, session);
-    EXPECT_EQ(m, (Matches{{2, {0, 0, 1}}, {1, {0, 0, 0}}}));
-}
-
-TEST(SessionRestoreMatch, SameNumberFromAnotherApplicationIsNoMatch) {
-    const std::vector<SavedStrip> session = {savedStrip(
-        {savedColumn({saved(5, "a")}), savedColumn({saved(8, "b")}), savedColumn({saved(9, "b")})})};
-    // 9 was a "b" window and 5 an "a" window; each live window falls back to
-    // the first free place of its own application.
-    const auto m = SessionRestore::match({live(9, "a"), live(5, "b")}, session);
-    EXPECT_EQ(m, (Matches{{9, {0, 0, 0}}, {5, {0, 1, 0}}}));
-}
-
-TEST(SessionRestoreMatch, TitlesBeatSavedOrder) {
-    const std::vector<SavedStrip> session = {savedStrip(
-        {savedColumn({saved(1, "mail", "Inbox"), saved(2, "mail", "Drafts")})})};
-    const auto m =
-        SessionRestore::match({live(10, "mail", "Drafts"), live(11, "mail", "Inbox")}, session);
-    EXPECT_EQ(m, (Matches{{10, {0, 0, 1}}, {11, {0, 0, 0}}}));
-}
-
-TEST(SessionRestoreMatch, EveryTitleIsTriedBeforeAnyApplicationFallback) {
-    const std::vector<SavedStrip> session = {savedStrip(
-        {savedColumn({saved(1, "a", "One")}), savedColumn({saved(2, "a", "Two")})})};
-    // The first live window's title changed; it must not take the place the
-    // second one is recognised by.
-    const auto m = SessionRestore::match({live(30, "a", "Changed"), live(31, "a", "One")}, session);
-    EXPECT_EQ(m, (Matches{{30, {0, 1, 0}}, {31, {0, 0, 0}}}));
-}
-
-TEST(SessionRestoreMatch, EmptyTitlesFillPlacesInSavedOrder) {
-    const std::vector<SavedStrip> session = {
-        savedStrip({savedColumn({saved(1, "a", "Named")}), savedColumn({saved(2, "a", "")})})};
-    // An empty title identifies nothing, so it does not pair with the empty
-    // saved title; both windows go by saved order, first live window first.
-    const auto m = SessionRestore::match({live(20, "a", ""), live(21, "a", "")}, session);
-    EXPECT_EQ(m, (Matches{{20, {0, 0, 0}}, {21, {0, 1, 0}}}));
-}
-
-TEST(SessionRestoreMatch, CandidatesRunStripThenColumnThenRow) {
-    const std::vector<SavedStrip> session = {
-        savedStrip({savedColumn({saved(1, "b"), saved(2, "a")}), savedColumn({saved(3, "a")})}),
-        savedStrip({savedColumn({saved(4, "a")})})};
-    const auto m = SessionRestore::match({live(40, "a"), live(41, "a"), live(42, "a")}, session);
-    EXPECT_EQ(m, (Matches{{40, {0, 0, 1}}, {41, {0, 1, 0}}, {42, {1, 0, 0}}}));
-}
-
-TEST(SessionRestoreMatch, PlacesAndWindowsAreUsedAtMostOnce) {
-    const std::vector<SavedStrip> session = {
-        savedStrip({savedColumn({saved(1, "a", "T")}), savedColumn({saved(2, "a", "T")})})};
-    // The repeated number 7 is one window: its second listing is skipped.
-    const auto m = SessionRestore::match(
-        {live(7, "a", "T"), live(7, "a", "T"), live(8, "a", "T"), live(9, "a", "T")}, session);
-    EXPECT_EQ(m, (Matches{{7, {0, 0, 0}}, {8, {0, 1, 0}}}));
-    EXPECT_TRUE(SessionRestore::match({}, session).empty());
-    EXPECT_TRUE(SessionRestore::match({live(1, "a")}, {}).empty());
+TEST(SessionRestoreMatch, NumbersThenTitlesThenSavedOrderPlaceEachWindowOnce) {
+    const MatchCase cases[] = {
+        {"surviving numbers win their own place first",
+         {savedStrip({column({{1, "a"}, {2, "a"}})})},
+         {{2, "a"}, {1, "a"}},
+         {{2, {0, 0, 1}}, {1, {0, 0, 0}}}},
+        {"the same number from another application is no match",
+         {savedStrip({column({{5, "a"}}), column({{8, "b"}}), column({{9, "b"}})})},
+         {{9, "a"}, {5, "b"}},
+         {{9, {0, 0, 0}}, {5, {0, 1, 0}}}},
+        {"titles beat saved order",
+         {savedStrip({column({{1, "mail", "Inbox"}, {2, "mail", "Drafts"}})})},
+         {{10, "mail", "Drafts"}, {11, "mail", "Inbox"}},
+         {{10, {0, 0, 1}}, {11, {0, 0, 0}}}},
+        {"every title is tried before any application fallback",
+         {savedStrip({column({{1, "a", "One"}}), column({{2, "a", "Two"}})})},
+         {{30, "a", "Changed"}, {31, "a", "One"}},
+         {{30, {0, 1, 0}}, {31, {0, 0, 0}}}},
+        {"an empty title identifies nothing",
+         {savedStrip({column({{1, "a", "Named"}}), column({{2, "a", ""}})})},
+         {{20, "a", ""}, {21, "a", ""}},
+         {{20, {0, 0, 0}}, {21, {0, 1, 0}}}},
+        {"candidates run strip, then column, then row",
+         {savedStrip({column({{1, "b"}, {2, "a"}}), column({{3, "a"}})}), savedStrip({column({{4, "a"}})})},
+         {{40, "a"}, {41, "a"}, {42, "a"}},
+         {{40, {0, 0, 1}}, {41, {0, 1, 0}}, {42, {1, 0, 0}}}},
+        {"a repeated number is one window",
+         {savedStrip({column({{1, "a", "T"}}), column({{2, "a", "T"}})})},
+         {{7, "a", "T"}, {7, "a", "T"}, {8, "a", "T"}, {9, "a", "T"}},
+         {{7, {0, 0, 0}}, {8, {0, 1, 0}}}},
+        {"no live windows", {savedStrip({column({{1, "a"}})})}, {}, {}},
+        {"nothing saved", {}, {{1, "a"}}, {}},
+    };
+    for (const MatchCase& c : cases) EXPECT_EQ(SessionRestore::match(c.live, c.session), c.expected) << c.what;
 }
 
 // The indexed matcher must agree with the plain scan on every input, including
@@ -146,27 +103,22 @@ TEST(SessionRestoreMatch, AgreesWithThePlainScanOnRandomInputs) {
     const char* titles[] = {"", "x", "y", "z"};
     for (int round = 0; round < 1500; ++round) {
         const bool large = round % 75 == 0;
-        const int idRange = large ? 400 : 10;
+        const int ids = large ? 400 : 10;
         std::vector<SavedStrip> session(pick(large ? 20 : 4));
         for (auto& strip : session) {
             strip.columns.resize(pick(large ? 12 : 4));
             for (auto& col : strip.columns) {
-                for (int r = pick(3) + 1; r > 0; --r) {
-                    col.windows.push_back(saved(static_cast<WindowID>(pick(idRange)),
-                                                bundles[pick(4)], titles[pick(4)]));
-                }
+                for (int r = pick(3) + 1; r > 0; --r)
+                    col.windows.push_back({static_cast<WindowID>(pick(ids)), bundles[pick(4)], titles[pick(4)]});
             }
         }
-        std::vector<LiveWindow> liveWindows(pick(large ? 300 : 12));
-        for (auto& l : liveWindows) {
-            l = live(static_cast<WindowID>(pick(idRange)), bundles[pick(4)], titles[pick(4)]);
-        }
-        ASSERT_EQ(SessionRestore::match(liveWindows, session), referenceMatch(liveWindows, session))
-            << "round " << round;
+        std::vector<LiveWindow> live(pick(large ? 300 : 12));
+        for (auto& l : live) l = {static_cast<WindowID>(pick(ids)), bundles[pick(4)], titles[pick(4)]};
+        ASSERT_EQ(SessionRestore::match(live, session), referenceMatch(live, session)) << "round " << round;
     }
 }
 
-TEST(SessionRestoreDominantStrip, MostMatchesWinsAndTiesGoToTheSmallestIndex) {
+TEST(SessionRestoreMatch, TheDominantStripHasMostMatchesAndTiesGoToTheSmallestIndex) {
     const Matches m = {{1, {3, 0, 0}}, {2, {3, 1, 0}}, {3, {0, 0, 0}}, {4, {0, 2, 1}},
                        {5, {2, 0, 0}}, {6, {2, 0, 1}}, {7, {2, 0, 2}}};
     EXPECT_EQ(SessionRestore::dominantStrip({1, 2, 3, 4}, m), 0);
@@ -177,97 +129,67 @@ TEST(SessionRestoreDominantStrip, MostMatchesWinsAndTiesGoToTheSmallestIndex) {
     EXPECT_EQ(SessionRestore::dominantStrip({}, m), std::nullopt);
 }
 
-TEST(SessionRestoreRebuild, LeavesAStripWithoutADominantSavedStripAlone) {
-    Strip strip({column({1, 2}, 0.3, {1, 1}, false, 1), column({3}, 0.7, {1})}, 1, 250);
-    strip.previous = 0;
-    const std::vector<SavedStrip> session = {savedStrip({savedColumn({saved(9, "a")})})};
-    EXPECT_EQ(SessionRestore::rebuild(strip, {{42, {0, 0, 0}}}, session), strip);
-    // A dominant index the saved list does not have changes nothing either.
-    EXPECT_EQ(SessionRestore::rebuild(strip, {{1, {5, 0, 0}}}, session), strip);
-    EXPECT_EQ(SessionRestore::rebuild(Strip{}, {{1, {0, 0, 0}}}, session), Strip{});
-}
+struct RebuildCase {
+    const char* what;
+    std::vector<SavedStrip> session;
+    const char* live;
+    Matches matches;
+    const char* expected;
+};
 
-TEST(SessionRestoreRebuild, RestoresStacksOrderWidthsAndFocus) {
-    const std::vector<SavedStrip> session = {savedStrip({
-        savedColumn({saved(1, "a"), saved(2, "a")}, 0.4, {1, 2}),
-        savedColumn({saved(3, "b")}, 0.6, {1}),  // nothing of it is live: closes up
-        savedColumn({saved(4, "c"), saved(5, "c"), saved(6, "c")}, 0.8, {0.5, 0.7}, true),
-    })};
-    Strip strip({column({70}, 0.25, {1}), column({20, 60}, 0.3, {1, 1}, false, 1),
-                 column({10, 50}, 0.5, {1, 1})},
-                1, 500);
-    strip.previous = 2;
-    strip.columns[1].savedWidth = 0.9;
-    const Matches m = {{10, {0, 0, 0}}, {20, {0, 0, 1}}, {50, {0, 2, 1}}, {60, {0, 2, 2}}};
-
-    Strip expected({column({10, 20}, 0.4, {1, 2}),
-                    // Row 2 lies past the saved weights and gets 1.0.
-                    column({50, 60}, 0.8, {0.7, 1.0}, true, 1),
-                    // Unmatched: a column of its own at the end, old width kept.
-                    column({70}, 0.25, {1})},
-                   1, 0);
-    EXPECT_EQ(SessionRestore::rebuild(strip, m, session), expected);
-}
-
-TEST(SessionRestoreRebuild, OnlyTheBottomWindowOfASavedStackIsLive) {
-    const std::vector<SavedStrip> session = {savedStrip(
-        {savedColumn({saved(1, "a"), saved(2, "a"), saved(3, "a")}, 0.7, {0.5, 0.3, 0.2}, true)})};
-    const Strip strip({column({33}, 0.5, {1})}, 0, 0);
-    const Strip rebuilt = SessionRestore::rebuild(strip, {{33, {0, 0, 2}}}, session);
-    EXPECT_EQ(rebuilt, Strip({column({33}, 0.7, {0.2}, true)}, 0, 0));
-}
-
-TEST(SessionRestoreRebuild, EvenSplitFollowsTheFirstSavedStrip) {
-    std::vector<SavedStrip> session(4);
-    session[0] = savedStrip({savedColumn({saved(1, "a"), saved(2, "a")}, 0.6, {1, 3})});
-    session[3] = savedStrip({savedColumn({saved(3, "b")}, 0.9, {1}),
-                             savedColumn({saved(4, "b")}, 0.9, {1})});
-    // Focus sits on a window that becomes a leftover; it follows the window.
-    const Strip strip({column({30}, 0.35, {1}), column({10}, 0.2, {1}), column({40}, 0.45, {1}),
-                       column({20}, 0.3, {1})},
-                      2, 100);
-    const Matches m = {{10, {0, 0, 0}}, {20, {0, 0, 1}}, {30, {3, 0, 0}}, {40, {3, 1, 0}}};
-    const Strip expected({column({10, 20}, 0.6, {1, 3}), column({30}, 0.35, {1}),
-                          column({40}, 0.45, {1})},
-                         2, 0);
-    EXPECT_EQ(SessionRestore::rebuild(strip, m, session), expected);
-}
-
-TEST(SessionRestoreRebuild, AnUnusableFocusFallsBackToTheFirstColumn) {
-    const std::vector<SavedStrip> session = {
-        savedStrip({savedColumn({saved(1, "a")}, 0.4, {1}), savedColumn({saved(2, "a")}, 0.6, {1})})};
-    Strip strip({column({10}, 0.5, {1}), column({20}, 0.5, {1})}, 7, 0);
-    const Matches m = {{10, {0, 1, 0}}, {20, {0, 0, 0}}};
-    const Strip rebuilt = SessionRestore::rebuild(strip, m, session);
-    EXPECT_EQ(rebuilt.focused, 0);
-    EXPECT_EQ(rebuilt.windows(), (std::vector<WindowID>{20, 10}));
-}
-
-TEST(SessionRestoreRebuild, MatchIntoAMissingSavedColumnKeepsTheWindow) {
-    const std::vector<SavedStrip> session = {savedStrip({savedColumn({saved(1, "a")}, 0.4, {1})})};
-    const Strip strip({column({10}, 0.5, {1}), column({20}, 0.3, {1})}, 1, 0);
-    // Matches made against other saved data point past this strip's columns.
-    const Matches m = {{10, {0, 0, 0}}, {20, {0, 5, 0}}};
-    const Strip expected({column({10}, 0.4, {1}), column({20}, 0.3, {1})}, 1, 0);
-    EXPECT_EQ(SessionRestore::rebuild(strip, m, session), expected);
+TEST(SessionRestoreRebuild, TheStripTakesTheShapeOfItsDominantSavedStrip) {
+    const SavedStrip three = savedStrip({
+        column({{1, "a"}, {2, "a"}}, 0.4, {1, 2}),
+        column({{3, "b"}}, 0.6, {1}),  // nothing of it is live: closes up
+        column({{4, "c"}, {5, "c"}, {6, "c"}}, 0.8, {0.5, 0.7}, true),
+    });
+    std::vector<SavedStrip> split(4);
+    split[0] = savedStrip({column({{1, "a"}, {2, "a"}}, 0.6, {1, 3})});
+    split[3] = savedStrip({column({{3, "b"}}, 0.9, {1}), column({{4, "b"}}, 0.9, {1})});
+    const SavedStrip pair = savedStrip({column({{1, "a"}}, 0.4, {1}), column({{2, "a"}}, 0.6, {1})});
+    const RebuildCase cases[] = {
+        {"no dominant saved strip", {savedStrip({column({{9, "a"}})})}, "[1 2^]p:0.3 [3*]:0.7", {{42, {0, 0, 0}}},
+         "[1 2^]p:0.3 [3*]:0.7"},
+        {"a dominant index the list lacks", {savedStrip({column({{9, "a"}})})}, "[1 2^]p:0.3 [3*]:0.7",
+         {{1, {5, 0, 0}}}, "[1 2^]p:0.3 [3*]:0.7"},
+        {"an empty strip", {savedStrip({column({{9, "a"}})})}, "", {{1, {0, 0, 0}}}, ""},
+        // Row 2 of the tabbed column lies past the saved weights and gets 1; the
+        // unmatched window keeps a column of its own, at the end, at its width.
+        {"stacks, order, widths and focus", {three}, "[70]:0.25 [20 60*]:0.3~0.9 [10 50]p",
+         {{10, {0, 0, 0}}, {20, {0, 0, 1}}, {50, {0, 2, 1}}, {60, {0, 2, 2}}},
+         "[10/1 20/2]:0.4 [50/0.7 60/1*]t:0.8 [70]:0.25"},
+        {"only the bottom of a saved stack is live",
+         {savedStrip({column({{1, "a"}, {2, "a"}, {3, "a"}}, 0.7, {0.5, 0.3, 0.2}, true)})}, "[33*]",
+         {{33, {0, 0, 2}}}, "[33/0.2*]t:0.7"},
+        // Focus sits on a window that becomes a leftover; it follows the window.
+        {"an even split follows the first saved strip", split, "[30]:0.35 [10]:0.2 [40*]:0.45 [20]:0.3",
+         {{10, {0, 0, 0}}, {20, {0, 0, 1}}, {30, {3, 0, 0}}, {40, {3, 1, 0}}},
+         "[10/1 20/3]:0.6 [30]:0.35 [40*]:0.45"},
+        {"an unusable focus falls back to the first column", {pair}, "[10] [20] focus=7",
+         {{10, {0, 1, 0}}, {20, {0, 0, 0}}}, "[20*]:0.4 [10]:0.6"},
+        {"a match into a missing saved column keeps the window", {pair}, "[10] [20*]:0.3",
+         {{10, {0, 0, 0}}, {20, {0, 5, 0}}}, "[10]:0.4 [20*]:0.3"},
+    };
+    for (const RebuildCase& c : cases) {
+        Strip live = parseStrip(c.live);
+        live.scroll = 250;
+        const Strip rebuilt = SessionRestore::rebuild(live, c.matches, c.session);
+        EXPECT_EQ(stripText(rebuilt), c.expected) << c.what;
+        EXPECT_EQ(rebuilt.scroll, rebuilt == live ? 250 : 0) << c.what;
+    }
 }
 
 TEST(SessionRestoreRebuild, EndToEndAfterARestart) {
     const std::vector<SavedStrip> session = {savedStrip({
-        savedColumn({saved(101, "term", "build"), saved(102, "term", "logs")}, 0.5, {0.6, 0.4}),
-        savedColumn({saved(103, "editor", "main.cpp")}, 0.75, {1}),
+        column({{101, "term", "build"}, {102, "term", "logs"}}, 0.5, {0.6, 0.4}),
+        column({{103, "editor", "main.cpp"}}, 0.75, {1}),
     })};
     // New numbers; one title changed, one window is new.
-    const std::vector<LiveWindow> liveWindows = {live(7, "editor", "main.cpp — edited"),
-                                                 live(8, "term", "logs"), live(9, "term", "build"),
-                                                 live(10, "chat", "")};
-    const Strip strip({column({7}, 0.5, {1}), column({8}, 0.5, {1}), column({9}, 0.5, {1}),
-                       column({10}, 0.33, {1})},
-                      1, 40);
-    const Strip rebuilt =
-        SessionRestore::rebuild(strip, SessionRestore::match(liveWindows, session), session);
-    const Strip expected({column({9, 8}, 0.5, {0.6, 0.4}, false, 1), column({7}, 0.75, {1}),
-                          column({10}, 0.33, {1})},
-                         0, 0);
-    EXPECT_EQ(rebuilt, expected);
+    const std::vector<LiveWindow> live = {
+        {7, "editor", "main.cpp — edited"}, {8, "term", "logs"}, {9, "term", "build"}, {10, "chat", ""}};
+    const Strip strip = parseStrip("[7] [8*] [9] [10]:0.33");
+    EXPECT_EQ(stripText(SessionRestore::rebuild(strip, SessionRestore::match(live, session), session)),
+              "[9/0.6 8/0.4*] [7]:0.75 [10]:0.33");
 }
+
+}  // namespace

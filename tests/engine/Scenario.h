@@ -4,14 +4,15 @@
 // the disk, and a WindowManager built on first use from `config`.
 //
 //     TEST_F(Scenario, NewWindowsTile) {
-//         const WindowID a = openWindow("Mail", "Inbox");
-//         start();
-//         EXPECT_EQ(strip(primaryKey()).count(), 1);
+//         tile(2);
+//         act(Action::focusLast);
+//         EXPECT_EQ(text(), "[1] [2*]p");
 //     }
 //
 // Edit `config` (or add displays through `desk`) before the first call to
-// manager() or start(). Log collection is on, at debug level, and cleared for
-// every test.
+// manager() or start(). Every helper that lets time pass checks the manager's
+// invariants afterwards, and so does the end of every test. Log collection is
+// on, at debug level, and cleared for every test.
 
 #include <gtest/gtest.h>
 
@@ -22,12 +23,12 @@
 #include <vector>
 
 #include "core/Strip.h"
-#include "engine/wm/Animator.h"
+#include "engine/log/Log.h"
+#include "engine/session/SessionStore.h"
 #include "engine/settings/Config.h"
 #include "engine/settings/Defaults.h"
-#include "engine/log/Log.h"
+#include "engine/wm/Animator.h"
 #include "engine/wm/ManagedWindow.h"
-#include "engine/session/SessionStore.h"
 #include "engine/wm/WindowManager.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimFrameWriter.h"
@@ -35,44 +36,54 @@
 #include "platform/sim/SimOverlays.h"
 #include "platform/sim/SimScheduler.h"
 #include "platform/sim/SimWindowSystem.h"
+#include "tests/core/StripText.h"
 
 namespace tessaline {
 
+inline void PrintTo(const StripKey& key, std::ostream* out) { *out << key.display << "/" << key.space; }
+
 class Scenario : public ::testing::Test {
 protected:
+    using State = ManagedWindow::State;
+
     Scenario() {
         LogStore::shared().clear();
         LogStore::shared().setCollectsDebug(true);
         primary = desk.addDisplay(Rect{0, 0, 1440, 900}, "Built-in");
     }
-
-    ~Scenario() override {
-        // Detail logging is process-wide; leave it as the next test expects.
-        Log::detailed = false;
-    }
+    ~Scenario() override { Log::detailed = false; }  // process-wide; left as the next test expects
+    void TearDown() override { expectSound(); }
 
     // -- the engine
     WindowManager& manager() {
         if (!wm_) {
             wm_ = WindowManager::create(config, *desk.system(), *desk.writer(), *desk.input(),
-                                        *desk.scheduler(), *desk.overlays(), sessionStore,
-                                        defaults);
+                                        *desk.scheduler(), *desk.overlays(), *store, defaults);
         }
         return *wm_;
     }
-    std::shared_ptr<WindowManager> managerPtr() {
-        manager();
-        return wm_;
-    }
     // Drops the manager while the desktop lives on (late answers must find nothing).
     void destroyManager() { wm_.reset(); }
-
+    void expectSound() {
+        if (!wm_) return;
+        if (auto broken = wm_->checkInvariants()) ADD_FAILURE() << *broken;
+    }
     // Starts tiling and lets discovery and the first layout finish.
     void start() {
         manager().start();
         settle();
     }
-    void settle(double seconds = 2.0) { desk.advance(seconds); }
+    void settle(double seconds = 2.0) {
+        desk.advance(seconds);
+        expectSound();
+    }
+    void act(Action action) {
+        manager().perform(action);
+        settle();
+    }
+    void relayoutAll() {
+        manager().relayout(manager().activeKeys(), false, WindowManager::ScrollPolicy::reveal, true, false);
+    }
 
     // -- the platform objects, as the simulation sees them
     SimWindowSystem& system() { return *desk.system(); }
@@ -86,13 +97,21 @@ protected:
     ProcessID app(const std::string& name) {
         auto found = apps_.find(name);
         if (found != apps_.end()) return found->second;
-        const ProcessID pid = desk.launchApp(name, "com.example." + name);
-        apps_[name] = pid;
-        return pid;
+        return apps_[name] = desk.launchApp(name, "com.example." + name);
     }
     WindowID openWindow(const std::string& appName, const std::string& title = {},
                         Rect frame = {100, 100, 800, 600}) {
         return desk.openWindow(app(appName), title, frame);
+    }
+    // One window each of `count` applications, left to right, then tiling
+    // starts: window i + 1 is the i-th column, the first one focused.
+    std::vector<WindowID> tile(int count, double width = 0.5) {
+        config.defaultWidth = width;
+        static const char* names[] = {"Mail", "Notes", "Safari", "Music", "Maps", "Photos"};
+        std::vector<WindowID> ids;
+        for (int i = 0; i < count; ++i) ids.push_back(openWindow(names[i], "", {100.0 + 150 * i, 100, 600, 500}));
+        start();
+        return ids;
     }
 
     // A window the tracker never sees (its application is not a regular one,
@@ -114,18 +133,27 @@ protected:
         }
         const WindowID id = desk.openWindow(pid, appName + " window", frame);
         WindowManager& wm = manager();
-        auto window = std::make_shared<ManagedWindow>(id, pid, desk.handleOf(id),
-                                                      "com.example." + appName, appName,
-                                                      appName + " window");
+        auto window = std::make_shared<ManagedWindow>(id, pid, desk.handleOf(id), "com.example." + appName,
+                                                      appName, appName + " window");
         wm.windows[id] = window;
         wm.handles[window->handle] = id;
-        window->state = ManagedWindow::State::tiled;
+        window->state = State::tiled;
         window->key = key ? *key : keyOf(displayUnder(frame.centre()));
         wm.insert(*window, true);
         return window;
     }
 
+    WindowPtr record(WindowID id) { return manager().windowRecord(id); }
+    std::optional<State> stateOf(WindowID id) {
+        const WindowPtr window = record(id);
+        return window ? std::optional<State>(window->state) : std::nullopt;
+    }
+    std::string tag(WindowID id) { return record(id)->tag(); }
     std::optional<Rect> frameOf(WindowID id) const { return desk.frameOf(id); }
+    Rect laidOut(WindowID id) const { return *desk.frameOf(id); }
+    std::optional<Rect> target(WindowID id) { return manager().animator.target(id); }
+    // The window stands where the engine means it to.
+    bool inPlace(WindowID id) { return frameOf(id) && frameOf(id) == target(id); }
     // The desktop's display under a point, else the primary one (the manager
     // knows no displays before it starts).
     std::string displayUnder(Point point) const {
@@ -134,21 +162,73 @@ protected:
         }
         return primary;
     }
+    // Writes the engine made to one window since the history was last cleared.
+    std::vector<SimFrameWriter::WriteRecord> writesTo(WindowID id) {
+        std::vector<SimFrameWriter::WriteRecord> result;
+        for (const auto& record : writer().history()) {
+            if (record.window == id) result.push_back(record);
+        }
+        return result;
+    }
+
+    // -- input, as the user gives it; each step lets a moment pass
+    void press(Point at, int button = 0) {
+        input().movePointer(at);
+        input().pressButton(button);
+        settle(0.05);
+    }
+    // Grabs a window by its title bar and starts pulling it (its first point
+    // of travel starts the drag).
+    void grabTitle(WindowID id) {
+        grabbed = laidOut(id);
+        grabPoint = {grabbed.midX(), grabbed.minY() + 10};
+        press(grabPoint);
+        dragTo(id, {grabPoint.x + 1, grabPoint.y});
+    }
+    // The pointer goes to `to` and the grabbed window travels along with it.
+    void dragTo(WindowID id, Point to) {
+        input().movePointer(to);
+        desk.setFrame(id, {grabbed.x + to.x - grabPoint.x, grabbed.y + to.y - grabPoint.y, grabbed.width,
+                           grabbed.height});
+        settle(0.1);
+    }
+    void grabRightEdge(WindowID id) {
+        grabbed = laidOut(id);
+        grabPoint = {grabbed.maxX() - 1, grabbed.midY()};
+        press(grabPoint);
+    }
+    void resizeTo(WindowID id, double width, double height) {
+        desk.setFrame(id, {grabbed.x, grabbed.y, width, height});
+        settle(0.1);
+    }
+    void release(double seconds = 1.0) {
+        input().releaseButton();
+        settle(seconds);
+    }
 
     // -- strips
     StripKey primaryKey() const { return keyOf(primary); }
     StripKey keyOf(const std::string& uuid) const { return {uuid, desk.currentSpace(uuid)}; }
     // The strip under `key`, or an empty one.
     Strip strip(const StripKey& key) {
-        auto& strips = manager().strips;
-        auto found = strips.find(key);
-        return found == strips.end() ? Strip{} : found->second;
+        auto found = manager().strips.find(key);
+        return found == manager().strips.end() ? Strip{} : found->second;
     }
+    Strip strip() { return strip(primaryKey()); }
+    std::string text(const StripKey& key) { return stripText(strip(key)); }
+    std::string text() { return text(primaryKey()); }
     // The windows of a strip, column by column, top to bottom.
     std::vector<WindowID> order(const StripKey& key) { return strip(key).windows(); }
-    void relayoutAll() {
-        WindowManager& wm = manager();
-        wm.relayout(wm.activeKeys(), false, WindowManager::ScrollPolicy::reveal, true, false);
+    std::vector<WindowID> order() { return order(primaryKey()); }
+    // Replaces a strip by the one the text describes, scrolled as it was,
+    // and lays it out (the windows must be tracked and tiled there already).
+    void setStrip(const std::string& text, std::optional<StripKey> key = {}) {
+        Strip& strip = manager().strips[key.value_or(primaryKey())];
+        const double scroll = strip.scroll;
+        strip = parseStrip(text);
+        strip.scroll = scroll;
+        relayoutAll();
+        settle(1.0);
     }
 
     // -- log
@@ -160,18 +240,23 @@ protected:
         }
         return lines;
     }
+    static int logCount(std::string_view category, const std::string& message) {
+        int n = 0;
+        for (const std::string& line : logLines(category)) n += line == message;
+        return n;
+    }
     static bool logged(std::string_view category, const std::string& message) {
-        for (const std::string& line : logLines(category)) {
-            if (line == message) return true;
-        }
-        return false;
+        return logCount(category, message) > 0;
     }
 
     SimDesktop desk;
     MemoryDefaults defaults;
     SessionStore sessionStore{std::nullopt, *desk.scheduler(), makeInlineWorker()};
+    SessionStore* store = &sessionStore;  // the store the next manager is made with
     Config config;
     std::string primary;  // UUID of the built-in display
+    Rect grabbed;         // the grabbed window's frame when it was grabbed
+    Point grabPoint;
 
 private:
     std::map<std::string, ProcessID> apps_;

@@ -26,16 +26,10 @@ private:
 
 }  // namespace
 
-TEST(Modifiers, RawFiveIsControlAndCommandOnly) {
-    const Modifiers m{5};
-    EXPECT_TRUE(m.contains(Modifiers::control));
-    EXPECT_TRUE(m.contains(Modifiers::command));
-    EXPECT_FALSE(m.contains(Modifiers::option));
-    EXPECT_FALSE(m.contains(Modifiers::shift));
-    EXPECT_EQ(m, Modifiers::control | Modifiers::command);
-}
-
-TEST(Modifiers, SetOperations) {
+TEST(Modifiers, RawValuesAndSetOperations) {
+    const Modifiers five{5};
+    EXPECT_EQ(five, Modifiers::control | Modifiers::command);
+    EXPECT_FALSE(five.contains(Modifiers::option) || five.contains(Modifiers::shift));
     Modifiers m;
     EXPECT_TRUE(m.isEmpty());
     EXPECT_TRUE(m.contains(Modifiers{}));  // every set contains the empty set
@@ -85,13 +79,8 @@ TEST(WindowHandle, EmptyAndForeignHandles) {
     EXPECT_NE(sim, foreign);  // same hash, other backend: never equal
     EXPECT_NE(foreign, sim);
     EXPECT_TRUE(desk.handleOf(9999).empty());
-}
-
-TEST(StripKey, UsableAsKey) {
-    std::unordered_set<StripKey> keys{{"A", 1}, {"A", 2}, {"B", 1}, {"A", 1}};
+    const std::unordered_set<StripKey> keys{{"A", 1}, {"A", 2}, {"B", 1}, {"A", 1}};
     EXPECT_EQ(keys.size(), 3u);
-    EXPECT_TRUE(keys.count(StripKey{"B", 1}));
-    EXPECT_FALSE(keys.count(StripKey{"B", 2}));
 }
 
 TEST(WindowEvent, TextFormsRoundTrip) {

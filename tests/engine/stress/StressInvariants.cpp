@@ -29,46 +29,9 @@ std::string text(const std::optional<Rect>& r) { return r ? text(*r) : "none"; }
 std::string text(const StripKey& key) { return key.display + "/" + std::to_string(key.space); }
 std::string win(WindowID id) { return "window " + std::to_string(id); }
 
-bool finite(const Rect& r) {
-    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
-}
-
 Violation fail(std::string invariant, std::string detail) { return {std::move(invariant), std::move(detail)}; }
 
-// -- every step --------------------------------------------------------------
-
-std::optional<Violation> checkStrip(const StripKey& key, const Strip& strip) {
-    const std::string where = "strip " + text(key);
-    const int count = strip.count();
-    if (count == 0 ? strip.focused != 0 : strip.focused < 0 || strip.focused >= count) {
-        return fail("strip-structure", where + ": focused " + std::to_string(strip.focused) +
-                                           " with " + std::to_string(count) + " columns");
-    }
-    if (strip.previous && (*strip.previous < 0 || *strip.previous >= count)) {
-        return fail("strip-structure", where + ": previous " + std::to_string(*strip.previous) +
-                                           " with " + std::to_string(count) + " columns");
-    }
-    if (!std::isfinite(strip.scroll)) return fail("strip-structure", where + ": scroll is not finite");
-    for (int c = 0; c < count; ++c) {
-        const Column& column = strip.columns[static_cast<std::size_t>(c)];
-        const std::string at = where + " column " + std::to_string(c);
-        if (column.windows.empty()) return fail("strip-structure", at + " is empty");
-        if (column.weights.size() != column.windows.size()) {
-            return fail("strip-structure", at + " has " + std::to_string(column.weights.size()) +
-                                               " weights for " + std::to_string(column.windows.size()) + " windows");
-        }
-        if (column.active < 0 || column.active >= static_cast<int>(column.windows.size())) {
-            return fail("strip-structure", at + ": active " + std::to_string(column.active));
-        }
-        if (!std::isfinite(column.width) || column.width <= 0) {
-            return fail("strip-structure", at + ": width " + num(column.width));
-        }
-        for (double w : column.weights) {
-            if (!std::isfinite(w) || w <= 0) return fail("strip-structure", at + ": weight " + num(w));
-        }
-    }
-    return std::nullopt;
-}
+// -- every step -------------------------------------------------------------
 
 std::optional<Violation> checkReleased(World& world) {
     auto released = std::exchange(world.released, std::nullopt);
@@ -285,54 +248,27 @@ std::optional<Violation> checkEveryStep(World& world) {
     if (world.stateAnsweredTwice) return fail("state-answers", "a state request was answered twice");
     if (auto v = checkSessionFile(world)) return v;
     WindowManager& wm = *world.wm;
-    if (!wm.running) {
-        if (!wm.windows.empty() || !wm.strips.empty() || !wm.handles.empty() || !wm.minWidths.empty() ||
-            wm.focusedID || wm.activeKey) {
-            return fail("stopped-forgets", "tiling is off but the manager still holds windows or strips");
-        }
-        return std::nullopt;
+    if (auto broken = wm.checkInvariants()) {
+        const std::size_t colon = broken->find(": ");
+        return fail(broken->substr(0, colon), broken->substr(colon + 2));
     }
-
-    std::map<WindowID, StripKey> where;
-    for (const auto& [key, strip] : wm.strips) {
-        if (auto v = checkStrip(key, strip)) return v;
-        for (const Column& column : strip.columns) {
-            for (WindowID id : column.windows) {
-                if (auto [at, fresh] = where.emplace(id, key); !fresh) {
-                    return fail("window-in-one-strip", win(id) + " is in " + text(at->second) + " and in " + text(key) +
-                                                           (at->second == key ? " (twice)" : ""));
-                }
-                const WindowPtr record = wm.windowRecord(id);
-                if (!record) return fail("strip-holds-tiled", "strip " + text(key) + " holds untracked " + win(id));
-                if (record->state != ManagedWindow::State::tiled) {
-                    return fail("strip-holds-tiled", "strip " + text(key) + " holds " + win(id) + ", which is " +
-                                                         std::string(toString(record->state)));
-                }
-                if (record->key != key) {
-                    return fail("strip-holds-tiled", "strip " + text(key) + " holds " + win(id) + ", whose key is " +
-                                                         (record->key ? text(*record->key) : std::string("absent")));
-                }
-            }
-        }
-    }
+    if (!wm.running) return std::nullopt;
     std::vector<WindowID> inLimbo;
     for (const auto& [id, record] : wm.windows) {
-        if (record->id != id) return fail("window-table", "record of " + win(record->id) + " filed under " + win(id));
         const SimApp* app = world.desk.app(record->pid);
         if (!app) return fail("tracked-app-alive", win(id) + " is tracked but its application " + std::to_string(record->pid) + " quit");
         if (!app->regular) return fail("tracked-app-alive", win(id) + " is tracked but its application is not a regular one");
-        if (record->state == ManagedWindow::State::tiled) {
-            if (!record->key) return fail("tiled-in-its-strip", win(id) + " is tiled without a key");
-            if (where.count(id)) continue;
-            // A discovery tracks windows as it hears of them and adopts them
-            // into their strips when it completes, 1.5 s after it began at
-            // the latest; only a window left out longer than that is lost.
-            const double since = world.limbo.emplace(id, world.lastStepStart).first->second;
-            inLimbo.push_back(id);
-            if (world.desk.now() - since > 1.6) {
-                return fail("tiled-in-its-strip", win(id) + " is tiled in " + text(*record->key) +
-                                                      " but has been in no strip since t=" + num(since));
-            }
+        if (record->state != ManagedWindow::State::tiled) continue;
+        const auto strip = wm.strips.find(*record->key);
+        if (strip != wm.strips.end() && strip->second.contains(id)) continue;
+        // A discovery tracks windows as it hears of them and adopts them
+        // into their strips when it completes, 1.5 s after it began at the
+        // latest; only a window left out longer than that is lost.
+        const double since = world.limbo.emplace(id, world.lastStepStart).first->second;
+        inLimbo.push_back(id);
+        if (world.desk.now() - since > 1.6) {
+            return fail("tiled-in-its-strip", win(id) + " is tiled in " + text(*record->key) +
+                                                  " but has been in no strip since t=" + num(since));
         }
     }
     for (auto entry = world.limbo.begin(); entry != world.limbo.end();) {
@@ -341,9 +277,6 @@ std::optional<Violation> checkEveryStep(World& world) {
         } else {
             ++entry;
         }
-    }
-    for (const auto& [id, frame] : wm.animator.sent()) {
-        if (!finite(frame)) return fail("frames-finite", win(id) + " was sent " + text(frame));
     }
     return std::nullopt;
 }

@@ -9,10 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "engine/wm/Animator.h"
 #include "engine/wm/FocusController.h"
 #include "engine/wm/ScrollController.h"
 #include "tests/engine/Scenario.h"
@@ -20,30 +17,21 @@
 namespace tessaline {
 namespace {
 
-constexpr Point kOverStrip{700, 450};
 constexpr Modifiers kChord = Modifiers::control | Modifiers::option;
 
 class ScrollChord : public Scenario {
 protected:
-    // Five tiled columns on the built-in display, the first focused, scrolled
-    // to the start, the pointer over the strip. Returns the window ids in
-    // column order.
-    std::vector<WindowID> fiveColumns() {
-        for (int i = 0; i < 5; ++i) openWindow("App" + std::to_string(i));
-        start();
-        const std::vector<WindowID> ids = order(primaryKey());
-        EXPECT_EQ(ids.size(), 5u);
-        manager().focusWindow(ids.front(), primaryKey());
-        settle();
-        input().movePointer(kOverStrip);
+    // Five tiled columns, the first focused, scrolled to the start, the
+    // pointer over the strip.
+    void fiveColumns() {
+        tile(5);
+        input().movePointer({700, 450});
         deliver();
-        EXPECT_EQ(strip(primaryKey()).scroll, 0);
-        EXPECT_EQ(manager().focusedID, ids.front());
+        ASSERT_EQ(strip().scroll, 0);
+        ASSERT_EQ(manager().focusedID, 1u);
         LogStore::shared().clear();
         overlays().clearCalls();
-        return ids;
     }
-
     // Injected events reach the engine on the scheduler's next turn.
     void send(const InputEvent& event) {
         input().inject(event);
@@ -54,91 +42,71 @@ protected:
         input().setModifiers(modifiers);
         deliver();
     }
-
-    double scrollOf(const StripKey& key) { return strip(key).scroll; }
-    int focusedColumn() { return strip(primaryKey()).focused; }
+    double scroll() { return strip().scroll; }
     // A swipe that moves the strip's content by `points` to the left.
     void swipeBy(double points) {
         send(SwipeBegan{});
         send(SwipeMoved{-points / (1440 * config.swipeSensitivity)});
     }
+    std::string lastStripShown() {
+        const auto& shown = overlays().stripsShown();
+        return shown.empty() ? "none" : std::string(shown.back().second ? "held" : "fading");
+    }
 };
 
-// ---------------------------------------------------------------------------
-// Swipes and modified scrolling
-
-TEST_F(ScrollChord, SwipeFollowsTheFingersScaledByWidthAndSensitivity) {
-    config.swipeSensitivity = 2.0;
-    const std::vector<WindowID> ids = fiveColumns();
-
-    send(SwipeBegan{});
-    EXPECT_EQ(manager().scroll().key, primaryKey());
-    ASSERT_FALSE(overlays().stripsShown().empty());
-    EXPECT_EQ(overlays().stripsShown().back(), std::make_pair(primaryKey(), true));
-
-    // A tenth of the trackpad is 144 points of the display, doubled.
-    send(SwipeMoved{-0.1});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 288);
-    send(SwipeMoved{0.05});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 144);
-    // The windows are steered after the fingers; overlays only move along.
-    const auto target = manager().animator.target(ids[1]);
-    ASSERT_TRUE(target);
-    EXPECT_DOUBLE_EQ(target->x, 725 - 144);
-    EXPECT_EQ(overlays().count("refresh"), 0);
-    EXPECT_EQ(focusedColumn(), 0);
-}
-
-TEST_F(ScrollChord, ModifiedScrollIsTakenAsPointsWithoutSensitivity) {
+TEST_F(ScrollChord, SwipesFollowTheFingersScaledBySensitivityAndModifiedScrollsByPoints) {
     config.swipeSensitivity = 2.0;
     fiveColumns();
+    send(SwipeBegan{});
+    EXPECT_EQ(manager().scroll().key, primaryKey());
+    EXPECT_EQ(lastStripShown(), "held");
+    // A tenth of the trackpad is 144 points of the display, doubled.
+    send(SwipeMoved{-0.1});
+    EXPECT_DOUBLE_EQ(scroll(), 288);
+    send(SwipeMoved{0.05});
+    EXPECT_DOUBLE_EQ(scroll(), 144);
+    // The windows are steered after the fingers; overlays only move along.
+    EXPECT_DOUBLE_EQ(target(2)->x, 725 - 144);
+    EXPECT_EQ(overlays().count("refresh"), 0);
+    EXPECT_EQ(strip().focused, 0);
+    send(SwipeEnded{0});
+    EXPECT_DOUBLE_EQ(scroll(), 0);
+
     send(ScrollBegan{});
     send(ScrollMoved{-100});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 100);
-    // The strip's ends hold: it cannot be dragged before its first column.
-    send(ScrollMoved{500});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 0);
+    EXPECT_DOUBLE_EQ(scroll(), 100);
+    send(ScrollMoved{500});  // the strip cannot be dragged before its first column
+    EXPECT_DOUBLE_EQ(scroll(), 0);
 }
 
-TEST_F(ScrollChord, ReleaseWithoutVelocitySettlesOnTheNearestEdge) {
+TEST_F(ScrollChord, AReleaseSettlesOnTheNearestEdgeAndQuietlyFocusesThatColumn) {
     fiveColumns();
     swipeBy(300);
     send(SwipeEnded{0});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 0);
-    EXPECT_EQ(focusedColumn(), 0);
+    EXPECT_DOUBLE_EQ(scroll(), 0);
+    EXPECT_EQ(strip().focused, 0);
     EXPECT_EQ(logLines("input"), std::vector<std::string>{"scroll settled on column 1"});
     EXPECT_FALSE(manager().scroll().key);
 
     LogStore::shared().clear();
     swipeBy(400);
-    send(SwipeEnded{0});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 715);
-    EXPECT_EQ(logLines("input"), std::vector<std::string>{"scroll settled on column 2"});
-    EXPECT_EQ(overlays().stripsShown().back(), std::make_pair(primaryKey(), false));
-}
-
-TEST_F(ScrollChord, SettlingFocusesTheColumnQuietlyAndSlidesForAtLeastAThirdOfASecond) {
-    const std::vector<WindowID> ids = fiveColumns();
-    swipeBy(400);
     const double released = desk.now();
     send(SwipeEnded{0});
-
-    EXPECT_EQ(focusedColumn(), 1);
+    EXPECT_DOUBLE_EQ(scroll(), 715);
+    EXPECT_EQ(logLines("input"), std::vector<std::string>{"scroll settled on column 2"});
+    EXPECT_EQ(lastStripShown(), "fading");
+    EXPECT_EQ(strip().focused, 1);
     EXPECT_EQ(manager().activeKey, primaryKey());
-    EXPECT_EQ(manager().focusedID, ids[1]);
-    const auto quiet = manager().focus().quietFocus;
-    ASSERT_TRUE(quiet);
-    EXPECT_EQ(quiet->id, ids[1]);
-    EXPECT_DOUBLE_EQ(quiet->until, released + 1.0);
-
+    EXPECT_EQ(manager().focusedID, 2u);
+    EXPECT_EQ(manager().focus().quietFocus, (FocusController::QuietFocus{2, released + 1.0}));
     // The glide lasts max(0.3, animationDuration), not the shorter default slide.
     desk.advance(0.25);
-    EXPECT_TRUE(manager().animator.isMoving(ids[1]));
+    EXPECT_TRUE(manager().animator.isMoving(2));
     settle();
-    EXPECT_FALSE(manager().animator.isMoving(ids[1]));
-    // When the system reports the focus we asked for, the strip stays put.
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 715);
-    EXPECT_EQ(frameOf(ids[1])->x, 10);
+    EXPECT_FALSE(manager().animator.isMoving(2));
+    // When the system reports the focus asked for, the strip stays put.
+    EXPECT_DOUBLE_EQ(scroll(), 715);
+    EXPECT_EQ(laidOut(2).x, 10);
 }
 
 TEST_F(ScrollChord, AFlingTravelsAtMostHalfTheVisibleWidth) {
@@ -147,69 +115,54 @@ TEST_F(ScrollChord, AFlingTravelsAtMostHalfTheVisibleWidth) {
     // (720) more only gets to 864, whose nearest edge is 715.
     swipeBy(144);
     send(SwipeEnded{-100});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 715);
-
+    EXPECT_DOUBLE_EQ(scroll(), 715);
     // A slow release glides 0.12 s of its velocity: 0.5 widths/s is 86.4
     // points, enough to carry 300 past the midpoint between 0 and 715...
     swipeBy(300 - 715);
     send(SwipeEnded{-0.5});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 715);
+    EXPECT_DOUBLE_EQ(scroll(), 715);
     // ...and, the other way, to bring 400 back below it.
     swipeBy(400 - 715);
     send(SwipeEnded{0.5});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 0);
+    EXPECT_DOUBLE_EQ(scroll(), 0);
 }
 
-TEST_F(ScrollChord, SwipeFlingCapScalesWithSensitivity) {
+TEST_F(ScrollChord, TheSwipeFlingCapScalesWithSensitivityButAModifiedScrollsDoesNot) {
     config.swipeSensitivity = 0.5;
     fiveColumns();
     // Capped at 360 the fling reaches 1460 and rests on 1430; a cap of a
     // full half screen (720) would carry it on to 2145.
     swipeBy(1100);
     send(SwipeEnded{-100});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 1430);
-}
-
-TEST_F(ScrollChord, ModifiedScrollFlingIsCappedByHalfTheWidthInPoints) {
-    config.swipeSensitivity = 0.25;  // must not shrink a modified scroll's fling
-    fiveColumns();
+    EXPECT_DOUBLE_EQ(scroll(), 1430);
+    manager().config.swipeSensitivity = 0.25;
+    act(Action::focusFirst);
+    ASSERT_DOUBLE_EQ(scroll(), 0);
     send(ScrollBegan{});
     send(ScrollMoved{-100});
     send(ScrollEnded{-10000});  // 1200 points uncapped, 720 capped: 820 -> 715
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 715);
+    EXPECT_DOUBLE_EQ(scroll(), 715);
 }
 
-TEST_F(ScrollChord, GestureOverAnEmptyDisplayIsIgnored) {
+TEST_F(ScrollChord, AGestureOverAnEmptyDisplayIsIgnoredAndForgetsOneThatNeverEnded) {
     const std::string second = desk.addDisplay(Rect{1440, 0, 1440, 900}, "Second");
-    fiveColumns();
-    input().movePointer({2000, 400});
-    deliver();
-
-    send(SwipeBegan{});
-    EXPECT_FALSE(manager().scroll().key);
-    send(SwipeMoved{-0.2});
-    send(ScrollMoved{-200});
-    send(SwipeEnded{-3});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 0);
-    EXPECT_DOUBLE_EQ(scrollOf(keyOf(second)), 0);
-    EXPECT_EQ(overlays().count("showStrip"), 0);
-    EXPECT_TRUE(logLines("input").empty());
-}
-
-TEST_F(ScrollChord, AGestureOverNothingForgetsOneThatNeverEnded) {
-    desk.addDisplay(Rect{1440, 0, 1440, 900}, "Second");
     fiveColumns();
     send(SwipeBegan{});
     ASSERT_TRUE(manager().scroll().key);
     input().movePointer({2000, 400});
     deliver();
     send(SwipeBegan{});
-    send(SwipeMoved{-0.2});
     EXPECT_FALSE(manager().scroll().key);
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), 0);
+    send(SwipeMoved{-0.2});
+    send(ScrollMoved{-200});
+    send(SwipeEnded{-3});
+    EXPECT_DOUBLE_EQ(scroll(), 0);
+    EXPECT_DOUBLE_EQ(strip(keyOf(second)).scroll, 0);
+    EXPECT_EQ(lastStripShown(), "held");  // only the first gesture's
+    EXPECT_TRUE(logLines("input").empty());
 }
 
-TEST_F(ScrollChord, GestureWhoseDisplayWentAwayMovesNothingAndEndsCleanly) {
+TEST_F(ScrollChord, AGestureWhoseDisplayOrStripWentAwayMovesNothingAndEndsCleanly) {
     const std::string second = desk.addDisplay(Rect{1440, 0, 1440, 900}, "Second");
     openWindow("Left");
     openWindow("Right", "", Rect{1600, 100, 800, 600});
@@ -218,23 +171,24 @@ TEST_F(ScrollChord, GestureWhoseDisplayWentAwayMovesNothingAndEndsCleanly) {
     deliver();
     send(SwipeBegan{});
     ASSERT_EQ(manager().scroll().key, keyOf(second));
-
     desk.removeDisplay(second);
     settle();
     LogStore::shared().clear();
-    const double before = scrollOf(primaryKey());
+    const double before = scroll();
     send(SwipeMoved{-0.2});
-    EXPECT_DOUBLE_EQ(scrollOf(primaryKey()), before);
+    EXPECT_DOUBLE_EQ(scroll(), before);
     send(SwipeEnded{0});
     EXPECT_FALSE(manager().scroll().key);
     EXPECT_TRUE(logLines("input").empty());
-}
 
-TEST_F(ScrollChord, SettleOverAnEmptyStripChangesNothing) {
-    start();
-    manager().strips[primaryKey()] = Strip{};
-    manager().activeKey.reset();
     // The strip emptied under a running gesture (its last window closed).
+    manager().stop();
+    desk.quitApp(app("Left"));
+    desk.quitApp(app("Right"));
+    start();
+    manager().strips[primaryKey()];
+    manager().activeKey.reset();
+    overlays().clearCalls();
     manager().scroll().key = primaryKey();
     send(ScrollEnded{-500});
     EXPECT_FALSE(manager().scroll().key);
@@ -243,109 +197,87 @@ TEST_F(ScrollChord, SettleOverAnEmptyStripChangesNothing) {
     EXPECT_EQ(overlays().count("showStrip"), 0);
 }
 
-TEST_F(ScrollChord, StripThatLeftTheScreenMidGestureDoesNotTakeFocus) {
+TEST_F(ScrollChord, AStripThatLeftTheScreenMidGestureDoesNotTakeFocus) {
     fiveColumns();
     swipeBy(400);
-    const SpaceID other = desk.addSpace(primary);
-    desk.switchSpace(primary, other);
+    desk.switchSpace(primary, desk.addSpace(primary));
     settle();
-    const auto focusedBefore = manager().focusedID;
     send(SwipeEnded{0});
     EXPECT_FALSE(manager().scroll().key);
-    EXPECT_EQ(manager().focusedID, focusedBefore);
+    EXPECT_EQ(manager().focusedID, 1u);
     EXPECT_TRUE(logLines("input").empty());
 }
 
-// ---------------------------------------------------------------------------
-// Wheel notches
-
-TEST_F(ScrollChord, ThreeNotchesStepThreeColumnsAndFocusOnceAfterThePause) {
-    const std::vector<WindowID> ids = fiveColumns();
+TEST_F(ScrollChord, NotchesStepAColumnEachAndFocusOnceAfterThePause) {
+    fiveColumns();
     for (int notch = 1; notch <= 3; ++notch) {
         send(ScrollStepped{1});
-        EXPECT_EQ(focusedColumn(), notch);
-        EXPECT_EQ(manager().focusedID, ids[0]) << "keyboard focus moved at notch " << notch;
+        EXPECT_EQ(strip().focused, notch);
+        EXPECT_EQ(manager().focusedID, 1u) << "keyboard focus moved at notch " << notch;
         desk.advance(0.2);  // past where the first notch's timer would have run
     }
+    EXPECT_GT(scroll(), 0);  // each notch slides the strip
     EXPECT_EQ(logLines("input"), (std::vector<std::string>{"wheel: +1 column(s), to column 2",
                                                            "wheel: +1 column(s), to column 3",
                                                            "wheel: +1 column(s), to column 4"}));
     EXPECT_TRUE(manager().scroll().stepping);
-
     desk.advance(0.09);  // 0.29 s after the last notch
-    EXPECT_EQ(manager().focusedID, ids[0]);
+    EXPECT_EQ(manager().focusedID, 1u);
     desk.advance(0.02);
-    EXPECT_EQ(manager().focusedID, ids[3]);
+    EXPECT_EQ(manager().focusedID, 4u);
     EXPECT_FALSE(manager().scroll().stepping);
-    const auto quiet = manager().focus().quietFocus;
-    ASSERT_TRUE(quiet);
-    EXPECT_EQ(quiet->id, ids[3]);
-
+    EXPECT_EQ(manager().focus().quietFocus->id, 4u);
     settle();
-    EXPECT_EQ(manager().focusedID, ids[3]);
-    EXPECT_EQ(focusedColumn(), 3);
-    int stops = 0;
-    for (const std::string& line : logLines("input")) stops += line == "wheel stopped on column 4";
-    EXPECT_EQ(stops, 1);
-    // Every notch held the indicator; landing lets it fade.
-    ASSERT_FALSE(overlays().stripsShown().empty());
-    EXPECT_EQ(overlays().stripsShown().back(), std::make_pair(primaryKey(), false));
-}
+    EXPECT_EQ(manager().focusedID, 4u);
+    EXPECT_EQ(strip().focused, 3);
+    EXPECT_EQ(logCount("input", "wheel stopped on column 4"), 1);
+    EXPECT_EQ(lastStripShown(), "fading");  // every notch held the indicator; landing lets it fade
 
-TEST_F(ScrollChord, NotchesStopAtTheStripEnds) {
-    const std::vector<WindowID> ids = fiveColumns();
-    send(ScrollStepped{-1});
-    EXPECT_EQ(focusedColumn(), 0);
-    EXPECT_EQ(logLines("input"), std::vector<std::string>{"wheel: -1 column(s), to column 1"});
-    settle();
-    // Already focused: landing asks for nothing.
-    EXPECT_FALSE(logged("input", "wheel stopped on column 1"));
-
-    for (int i = 0; i < 6; ++i) send(ScrollStepped{1});
-    EXPECT_EQ(focusedColumn(), 4);
+    // Notches stop at the strip's ends.
+    for (int i = 0; i < 3; ++i) send(ScrollStepped{1});
+    EXPECT_EQ(strip().focused, 4);
     EXPECT_EQ(logLines("input").back(), "wheel: +1 column(s), to column 5");
     settle();
-    EXPECT_EQ(manager().focusedID, ids[4]);
+    EXPECT_EQ(manager().focusedID, 5u);
+    LogStore::shared().clear();
+    act(Action::focusFirst);
+    send(ScrollStepped{-1});
+    EXPECT_EQ(strip().focused, 0);
+    EXPECT_EQ(logLines("input"), std::vector<std::string>{"wheel: -1 column(s), to column 1"});
+    settle();
+    EXPECT_FALSE(logged("input", "wheel stopped on column 1"));  // already focused: landing asks for nothing
 }
 
-TEST_F(ScrollChord, NotchThereAndBackBeforeThePauseLeavesFocusAlone) {
-    const std::vector<WindowID> ids = fiveColumns();
+TEST_F(ScrollChord, ANotchUndoneResetOrOnAnEmptiedStripLeavesFocusAlone) {
+    fiveColumns();
     send(ScrollStepped{1});
     desk.advance(0.1);
     send(ScrollStepped{-1});
     settle();
-    EXPECT_EQ(focusedColumn(), 0);
-    EXPECT_EQ(manager().focusedID, ids[0]);
+    EXPECT_EQ(strip().focused, 0);
+    EXPECT_EQ(manager().focusedID, 1u);
     for (const std::string& line : logLines("input")) EXPECT_EQ(line.rfind("wheel stopped", 0), std::string::npos);
-}
 
-TEST_F(ScrollChord, ResetDropsAPendingLanding) {
-    const std::vector<WindowID> ids = fiveColumns();
-    send(ScrollStepped{1});
     // A swipe end with no gesture running resets the controller.
+    send(ScrollStepped{1});
     send(SwipeEnded{0});
     EXPECT_TRUE(manager().scroll().isIdle());
     settle();
-    EXPECT_EQ(focusedColumn(), 1);
-    EXPECT_EQ(manager().focusedID, ids[0]);
-}
+    EXPECT_EQ(strip().focused, 1);
+    EXPECT_EQ(manager().focusedID, 1u);
 
-TEST_F(ScrollChord, NotchOnAStripThatEmptiedMeanwhileStepsNowhere) {
-    const std::vector<WindowID> ids = fiveColumns();
-    send(ScrollStepped{1});
     // Every window of the strip went away between two notches.
+    LogStore::shared().clear();
+    send(ScrollStepped{1});
     manager().strips[primaryKey()] = Strip{};
     send(ScrollStepped{1});
-    EXPECT_EQ(logLines("input"), std::vector<std::string>{"wheel: +1 column(s), to column 2"});
+    EXPECT_EQ(logLines("input"), std::vector<std::string>{"wheel: +1 column(s), to column 3"});
     settle();
     EXPECT_TRUE(manager().scroll().isIdle());
-    EXPECT_EQ(manager().focusedID, ids[0]);
+    EXPECT_EQ(manager().focusedID, 1u);
 }
 
-// ---------------------------------------------------------------------------
-// The chord
-
-TEST_F(ScrollChord, ChordPeeksAndATapPinsWithTheBoundaryExact) {
+TEST_F(ScrollChord, TheChordPeeksAndATapPinsWithTheBoundaryExact) {
     fiveColumns();
     hold(kChord);
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
@@ -356,13 +288,34 @@ TEST_F(ScrollChord, ChordPeeksAndATapPinsWithTheBoundaryExact) {
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
     EXPECT_FALSE(input().keysWatched());
     EXPECT_FALSE(manager().chord().start);
-
     overlays().closeTimeline();
     hold(kChord);
     desk.advance(0.81);
     hold({});
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
     EXPECT_EQ(overlays().count("endTimelinePeek"), 2);
+
+    // Releasing one modifier decides nothing; pressing it again starts nothing new.
+    hold(kChord);
+    hold(Modifiers::option);
+    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
+    EXPECT_TRUE(manager().chord().start);
+    hold(kChord);
+    EXPECT_EQ(overlays().count("beginTimelinePeek"), 3);
+    hold(Modifiers::control);
+    EXPECT_EQ(overlays().count("endTimelinePeek"), 2);
+    hold({});
+    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
+    EXPECT_EQ(input().watchKeysCalls(), (std::vector<bool>{true, false, true, false, true, false}));
+
+    // A forgotten chord is not decided on release.
+    overlays().closeTimeline();
+    hold(kChord);
+    manager().resetChord();
+    EXPECT_FALSE(input().keysWatched());
+    hold({});
+    EXPECT_EQ(overlays().count("endTimelinePeek"), 3);
+    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
 }
 
 TEST_F(ScrollChord, AUsedChordCloses) {
@@ -372,7 +325,7 @@ TEST_F(ScrollChord, AUsedChordCloses) {
         std::function<void()> during;
         Modifiers releasedTo;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {"wheel notch", [&] { send(ScrollStepped{1}); }, {}},
         {"key press", [&] { input().pressKey(); deliver(); }, {}},
         {"modified scroll", [&] { send(ScrollBegan{}); send(ScrollEnded{0}); }, {}},
@@ -395,32 +348,6 @@ TEST_F(ScrollChord, AUsedChordCloses) {
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
 }
 
-TEST_F(ScrollChord, ReleasingOneModifierDecidesNothing) {
-    fiveColumns();
-    hold(kChord);
-    hold(Modifiers::option);
-    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
-    EXPECT_TRUE(manager().chord().start);
-    // Pressing control again while the chord is still started starts nothing new.
-    hold(kChord);
-    EXPECT_EQ(overlays().count("beginTimelinePeek"), 1);
-    hold(Modifiers::control);
-    EXPECT_EQ(overlays().count("endTimelinePeek"), 0);
-    hold({});
-    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
-    EXPECT_EQ(input().watchKeysCalls(), (std::vector<bool>{true, false}));
-}
-
-TEST_F(ScrollChord, AForgottenChordIsNotDecidedOnRelease) {
-    fiveColumns();
-    hold(kChord);
-    manager().resetChord();
-    EXPECT_FALSE(input().keysWatched());
-    hold({});
-    EXPECT_EQ(overlays().count("endTimelinePeek"), 0);
-    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
-}
-
 TEST_F(ScrollChord, WithoutTimelineOnModifiersTheChordShowsNothing) {
     config.timelineOnModifiers = false;
     fiveColumns();
@@ -431,26 +358,7 @@ TEST_F(ScrollChord, WithoutTimelineOnModifiersTheChordShowsNothing) {
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
 }
 
-// ---------------------------------------------------------------------------
-// Clicks and the running state
-
-TEST_F(ScrollChord, MouseDownRecordsTheClickAndTellsTheOverlays) {
-    fiveColumns();
-    hold(kChord);
-    hold({});
-    ASSERT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
-    desk.advance(3);
-    const double at = desk.now();
-    input().movePointer({300, 200});
-    input().pressButton(1);  // a right click counts as well
-    deliver();
-    EXPECT_DOUBLE_EQ(manager().lastClick, at);
-    EXPECT_EQ(manager().lastClickPoint, (Point{300, 200}));
-    EXPECT_EQ(overlays().count("clickedElsewhere"), 1);
-    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
-}
-
-TEST_F(ScrollChord, NothingHappensWhileStopped) {
+TEST_F(ScrollChord, AClickIsRecordedAndClosesThePinnedTimelineButNothingHappensWhileStopped) {
     openWindow("Mail");
     WindowManager& wm = manager();
     wm.handle(MouseDown{{5, 5}});
@@ -463,6 +371,19 @@ TEST_F(ScrollChord, NothingHappensWhileStopped) {
     EXPECT_FALSE(wm.chord().used);
     EXPECT_TRUE(wm.scroll().isIdle());
     EXPECT_TRUE(overlays().calls().empty());
+
+    start();
+    hold(kChord);
+    hold({});
+    ASSERT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
+    desk.advance(3);
+    const double at = desk.now();
+    press({300, 200}, 1);  // a right click counts as well
+    EXPECT_DOUBLE_EQ(wm.lastClick, at);
+    EXPECT_EQ(wm.lastClickPoint, (Point{300, 200}));
+    EXPECT_EQ(overlays().count("clickedElsewhere"), 1);
+    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
+    input().releaseButton(1);
 }
 
 }  // namespace
