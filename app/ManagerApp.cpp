@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/OverlayWiring.h"
 #include "app/Placeholders.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
@@ -118,15 +119,17 @@ int runManager(const ManagerOptions& options) {
     Settings settings(*defaults);
     SessionStore session(SessionStore::defaultURL(), scheduler);
     PlaceholderInput input;
-    PlaceholderOverlays overlays;
-    std::shared_ptr<WindowManager> manager =
-        WindowManager::create(settings.config(), system, writer, input, scheduler, overlays, session, *defaults);
+    OverlayWiring overlays(*x, loop, scheduler);
+    std::shared_ptr<WindowManager> manager = WindowManager::create(settings.config(), system, writer, input, scheduler,
+                                                                   overlays.presenter(), session, *defaults);
+    overlays.attach(manager);
     settings.addObserver([&manager](const Config& config) { manager->apply(config); });
 
     // The command line reaches the manager through a private socket.
     LoopBridge loopAccess(loop);
     shell::WindowManagerSide managerSide(manager);
-    shell::ShellSide shellSide;
+    shell::ShellSide baseShell;
+    OverlayShellSide shellSide(overlays, baseShell);
     X11Machine machine(*x, system);
     shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
     std::string channelProblem;
@@ -158,6 +161,7 @@ int runManager(const ManagerOptions& options) {
     channel.reset();  // before the command center it calls
     // Saves the session and brings every tiled window back on screen.
     manager->stop();
+    overlays.withdraw();
     if (!lost) system.releaseScreen();
     if (stopSignals >= 0) {
         loop.unwatch(stopSignals);

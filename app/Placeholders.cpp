@@ -10,10 +10,4 @@ void PlaceholderInput::start(EventHandler) {
                            "no input capture in this build: shortcuts, gestures and modified scrolling do nothing");
 }
 
-void PlaceholderOverlays::refresh() {
-    if (std::exchange(said_, true)) return;
-    LogStore::shared().add(Log::lifecycle.category(), LogLevel::defaultLevel,
-                           "no overlays in this build: no focus border, strip indicator or overview");
-}
-
 }  // namespace tessaline
