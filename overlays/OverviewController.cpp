@@ -1,5 +1,7 @@
 #include "overlays/OverviewController.h"
 
+#include <cmath>
+
 #include "engine/wm/WindowManager.h"
 #include "overlays/Overlays.h"
 #include "overlays/draw/Drawing.h"
@@ -199,7 +201,15 @@ std::string OverviewController::description() const {
                        std::to_string(model_.cards.size()) + " cards, canvas " +
                        std::to_string(static_cast<int>(model_.size.width)) + "x" +
                        std::to_string(static_cast<int>(model_.size.height));
-    text += model_.selected ? ", selected #" + std::to_string(*model_.selected) : ", nothing selected";
+    if (!model_.selected) return text + ", nothing selected";
+    text += ", selected #" + std::to_string(*model_.selected);
+    if (const Card* card = model_.card(*model_.selected); card && panel_) {
+        // Where it is on the panel, for whoever checks the picture.
+        const Point origin = model_.canvasOrigin(panel_->frame().size());
+        const auto number = [](double value) { return std::to_string(static_cast<int>(std::lround(value))); };
+        text += " at " + number(card->frame.x + origin.x) + "," + number(card->frame.y + origin.y) + " " +
+                number(card->frame.width) + "x" + number(card->frame.height);
+    }
     return text;
 }
 
