@@ -1,5 +1,7 @@
 #include "app/OverlayWiring.h"
 
+#include <malloc.h>
+
 #include "engine/log/Log.h"
 #include "engine/wm/WindowManager.h"
 
@@ -15,11 +17,19 @@ constexpr std::string_view noCompositor = "dimming off: no compositor";
 
 OverlayWiring::OverlayWiring(X11Connection& x, EventLoop& loop, Scheduler& scheduler)
     : panels_(x, loop, scheduler), overlays_(panels_, scheduler) {
+    // Panels paint through images of megabytes. glibc raises its mmap
+    // threshold past every large block it frees, and then keeps the next
+    // ones in the heap for good; a fixed threshold gives them back.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     panels_.onCompositingChanged = [this] {
         overlays_.compositingChanged();
         sayDimming();
     };
-    panels_.onIconChanged = [this](ProcessID pid) { overlays_.forgetIcon(pid); };
+    // An icon set after the window appeared (many applications do) shows at once.
+    panels_.onIconChanged = [this](ProcessID pid) {
+        overlays_.forgetIcon(pid);
+        overlays_.refresh();
+    };
 }
 
 OverlayWiring::~OverlayWiring() { withdraw(); }
