@@ -11,6 +11,7 @@
 
 #include "app/OverlayWiring.h"
 #include "app/Placeholders.h"
+#include "app/SettingsLink.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
 #include "app/shell/MachineFacts.h"
@@ -87,11 +88,6 @@ private:
     X11WindowSystem& system_;
 };
 
-std::unique_ptr<Defaults> openDefaults() {
-    if (auto location = FileDefaults::defaultLocation()) return std::make_unique<FileDefaults>(*location);
-    return std::make_unique<MemoryDefaults>();
-}
-
 }  // namespace
 
 int runManager(const ManagerOptions& options) {
@@ -115,15 +111,15 @@ int runManager(const ManagerOptions& options) {
         return 1;
     }
 
-    std::unique_ptr<Defaults> defaults = openDefaults();
-    Settings settings(*defaults);
+    // The settings file, watched: every change reaches the manager (connected below).
+    SettingsLink settingsLink(loop, scheduler);
+    Settings& settings = settingsLink.settings();
     SessionStore session(SessionStore::defaultURL(), scheduler);
     PlaceholderInput input;
     OverlayWiring overlays(*x, loop, scheduler);
     std::shared_ptr<WindowManager> manager = WindowManager::create(settings.config(), system, writer, input, scheduler,
-                                                                   overlays.presenter(), session, *defaults);
+                                                                   overlays.presenter(), session, settingsLink.defaults());
     overlays.attach(manager);
-    settings.addObserver([&manager](const Config& config) { manager->apply(config); });
 
     // The command line reaches the manager through a private socket.
     LoopBridge loopAccess(loop);
@@ -136,6 +132,7 @@ int runManager(const ManagerOptions& options) {
     std::unique_ptr<shell::CommandServer> channel =
         shell::CommandServer::open(shell::ChannelEnvironment::current(), loopAccess, commands.handler(), channelProblem);
     if (!channel) Log::lifecycle.error([&] { return "no command channel: " + channelProblem; });
+    settingsLink.connect(manager, commands, machine, *x);
 
     bool lost = false;
     system.onReplaced = [&] {

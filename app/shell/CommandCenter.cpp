@@ -73,6 +73,8 @@ bool CommandCenter::run(std::string_view command, Reply reply) {
         manager_.start();
     } else if (name == "stop") {
         manager_.stop();
+    } else if (name == "holdshortcuts" || name == "releaseshortcuts") {
+        if (onHoldShortcuts) onHoldShortcuts(name == "holdshortcuts");
     } else if (auto action = actionNamed(command)) {
         manager_.perform(*action);
     } else {
@@ -92,9 +94,12 @@ void CommandCenter::state(Reply reply) {
         state["glass"] = shell.glassReport();
         state["timeline"] = shell.timelineReport();
         state["overview"] = shell.overviewDescription();
+        for (const StateExtension& extend : (*alive)->stateExtensions_) extend(state);
         send(reply, jsonText(state));
     });
 }
+
+void CommandCenter::extendState(StateExtension extension) { stateExtensions_.push_back(std::move(extension)); }
 
 void CommandCenter::snapshot(Reply reply) {
     std::string paths;

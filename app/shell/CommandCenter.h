@@ -1,8 +1,9 @@
 #pragma once
 // Runs the commands of the command line, URLs and the status menu inside the
 // running program: the built-in words ("state", "retile", "settings",
-// "snapshot", "log", "update", "diagnostics", "start", "stop") and every
-// action name.
+// "snapshot", "log", "update", "diagnostics", "start", "stop", and the
+// settings window's "holdshortcuts" and "releaseshortcuts") and every action
+// name.
 //
 // Everything happens on the loop thread except reading and writing the log
 // and report files, which a worker does before the reply hops back.
@@ -19,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaline::shell {
 
@@ -44,6 +46,17 @@ public:
     // The server must be closed before the command center goes.
     CommandServer::Handler handler();
 
+    // Adds keys to every "state" answer, on the loop thread: what the parts
+    // around the engine tell the settings window (setup checks, shortcut
+    // conflicts, running applications...).
+    using StateExtension = std::function<void(nlohmann::json& state)>;
+    void extendState(StateExtension extension);
+
+    // What "holdshortcuts" (true) and "releaseshortcuts" (false) do: the
+    // settings window has the manager let go of its shortcuts while it
+    // records one. Unset: the words are taken and do nothing.
+    std::function<void(bool held)> onHoldShortcuts;
+
 private:
     void state(Reply reply);
     void snapshot(Reply reply);
@@ -57,6 +70,7 @@ private:
     MachineFacts& machine_;
     LoopAccess& loop_;
     std::optional<std::filesystem::path> caches_;
+    std::vector<StateExtension> stateExtensions_;
     // Checked by every completion that arrives after `run` returned.
     std::shared_ptr<CommandCenter*> self_;
     // Last: joined first, while everything its jobs reach is still there.

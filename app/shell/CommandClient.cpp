@@ -109,6 +109,29 @@ ClientOptions ClientOptions::standard() {
 
 int runClient(std::string_view command) { return runClient(command, ClientOptions::standard()); }
 
+Exchange exchange(std::string_view lowerWord, const std::vector<fs::path>& sockets,
+                  std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    Connection connection = connectToManager(sockets, deadline);
+    if (std::holds_alternative<NotRunning>(connection)) return {Exchange::Outcome::notRunning, {}};
+    if (std::holds_alternative<TimedOut>(connection)) return {Exchange::Outcome::noReply, {}};
+    const int fd = std::get<UniqueFd>(connection).get();
+
+    // One write: the manager sees the whole command or, if we die, half of one.
+    const std::string request = encodeRequest(lowerWord);
+    ssize_t wrote;
+    do {
+        wrote = send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    } while (wrote < 0 && errno == EINTR);
+    if (wrote != static_cast<ssize_t>(request.size())) {
+        return {wrote < 0 && errno == EAGAIN ? Exchange::Outcome::noReply : Exchange::Outcome::notRunning, {}};
+    }
+    if (!expectsReply(lowerWord)) return {Exchange::Outcome::sent, {}};
+    std::optional<std::string> reply = awaitReply(fd, deadline);
+    if (!reply) return {Exchange::Outcome::noReply, {}};
+    return {Exchange::Outcome::replied, std::move(*reply)};
+}
+
 int runClient(std::string_view command, const ClientOptions& options) {
     std::ostream& out = options.out ? *options.out : std::cout;
     std::ostream& err = options.err ? *options.err : std::cerr;
@@ -122,39 +145,21 @@ int runClient(std::string_view command, const ClientOptions& options) {
         return 2;
     }
     const std::string name = lowerCased(command);
-    const auto deadline = Clock::now() + options.deadline.value_or(replyDeadline(name));
-
-    Connection connection = connectToManager(options.sockets, deadline);
-    if (std::holds_alternative<NotRunning>(connection)) {
-        err << "Tessaline isn't running.\n" << std::flush;
-        return 1;
-    }
-    if (std::holds_alternative<TimedOut>(connection)) {
-        err << "No reply from Tessaline.\n" << std::flush;
-        return 1;
-    }
-    const int fd = std::get<UniqueFd>(connection).get();
-
-    // One write: the manager sees the whole command or, if we die, half of one.
-    const std::string request = encodeRequest(name);
-    ssize_t wrote;
-    do {
-        wrote = send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    } while (wrote < 0 && errno == EINTR);
-    if (wrote != static_cast<ssize_t>(request.size())) {
-        err << (wrote < 0 && errno == EAGAIN ? "No reply from Tessaline.\n" : "Tessaline isn't running.\n")
-            << std::flush;
-        return 1;
-    }
-    if (!expectsReply(name)) return 0;
-
-    std::optional<std::string> reply = awaitReply(fd, deadline);
-    if (!reply) {
-        err << "No reply from Tessaline.\n" << std::flush;
-        return 1;
+    const Exchange answer = exchange(name, options.sockets, options.deadline.value_or(replyDeadline(name)));
+    switch (answer.outcome) {
+        case Exchange::Outcome::notRunning:
+            err << "Tessaline isn't running.\n" << std::flush;
+            return 1;
+        case Exchange::Outcome::noReply:
+            err << "No reply from Tessaline.\n" << std::flush;
+            return 1;
+        case Exchange::Outcome::sent:
+            return 0;
+        case Exchange::Outcome::replied:
+            break;
     }
     if (name == "log" || name == "diagnostics") {
-        std::optional<std::string> contents = readFile(*reply);
+        std::optional<std::string> contents = readFile(answer.reply);
         if (!contents) {
             err << "Tessaline couldn't write its " << name << ".\n" << std::flush;
             return 1;
@@ -162,7 +167,7 @@ int runClient(std::string_view command, const ClientOptions& options) {
         out << *contents << "\n" << std::flush;
         return 0;
     }
-    out << *reply << "\n" << std::flush;
+    out << answer.reply << "\n" << std::flush;
     return 0;
 }
 

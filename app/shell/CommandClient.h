@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,5 +30,21 @@ struct ClientOptions {
 
 int runClient(std::string_view command, const ClientOptions& options);
 int runClient(std::string_view command);
+
+// One command sent to the manager, and its reply when the word has one: what
+// the client does, for a program that reads the answer itself (the settings
+// window). Blocks until the reply or the deadline.
+struct Exchange {
+    enum class Outcome {
+        sent,        // delivered; the word has no reply
+        replied,     // `reply` holds the answer
+        notRunning,  // no manager answers on these sockets
+        noReply,     // it took the command but didn't answer in time
+    };
+    Outcome outcome = Outcome::notRunning;
+    std::string reply;
+};
+Exchange exchange(std::string_view lowerWord, const std::vector<std::filesystem::path>& sockets,
+                  std::chrono::milliseconds deadline);
 
 }  // namespace tessaline::shell

@@ -22,8 +22,11 @@ const std::string_view usageText =
 
 namespace {
 
-constexpr std::array<std::string_view, 9> builtIns = {
-    "state", "retile", "settings", "start", "stop", "snapshot", "log", "diagnostics", "update"};
+// The last two are sent by the settings window while it records a shortcut;
+// they are left out of the usage text, which lists what people type.
+constexpr std::array<std::string_view, 11> builtIns = {
+    "state", "retile", "settings", "start", "stop", "snapshot", "log", "diagnostics", "update",
+    "holdshortcuts", "releaseshortcuts"};
 
 constexpr std::array<std::string_view, 4> replying = {"state", "snapshot", "log", "diagnostics"};
 

@@ -22,7 +22,9 @@ std::string lowerCased(std::string_view text);
 
 // True for the words the manager understands besides action names
 // ("state", "retile", ...), given lower-cased. "help" is not one of them: it
-// never reaches the manager.
+// never reaches the manager. "holdshortcuts" and "releaseshortcuts" are: the
+// settings window sends them around recording a shortcut (the manager lets go
+// of its key grabs, for 10 seconds at most), and the usage text leaves them out.
 bool isBuiltInWord(std::string_view lowerName);
 
 // True when `command` is a built-in word in any case, or an action name

@@ -116,7 +116,8 @@ SetupCheck displayCheck(const MachineFacts& machine) {
         "\"exec tessaline\".";
     if (!check.ok) {
         check.fixTitle = "How to Start Tessaline";
-        check.fix = [&machine] { machine.open("man:tessaline(1)"); };
+        check.fixOpens = "man:tessaline(1)";
+        check.fix = [&machine, target = check.fixOpens] { machine.open(target); };
     }
     return check;
 }

@@ -20,6 +20,9 @@ struct SetupCheck {
     std::string detail;  // explanation
     std::optional<std::string> fixTitle;  // the fix button's label; absent: no button
     std::function<void()> fix;
+    // What the fix opens (a URL or "man:" page), for a window on the same
+    // desktop to open itself; empty when the fix does something else.
+    std::string fixOpens;
 };
 
 // "ax", "others", "stage", "edge", "spaces" and, while swiping is on,

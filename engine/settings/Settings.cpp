@@ -28,7 +28,17 @@ Settings::WriteResult Settings::setConfig(const Config& value) {
     config_ = value;
     const std::uint64_t generation = ++generation_;
     lastWrite_ = write();
+    publish(generation);
+    return lastWrite_;
+}
 
+void Settings::adopt(const Config& value) {
+    if (value == config_) return;
+    config_ = value;
+    publish(++generation_);
+}
+
+void Settings::publish(std::uint64_t generation) {
     // Observers may add or remove observers, or change the settings again;
     // one removed during this round is not called any more, and once another
     // change has told everyone the newer value this older one is not passed on.
@@ -43,7 +53,6 @@ Settings::WriteResult Settings::setConfig(const Config& value) {
         std::shared_ptr<Observer> observer = it->second;
         (*observer)(current);
     }
-    return lastWrite_;
 }
 
 Settings::ObserverToken Settings::addObserver(Observer observer) {

@@ -48,12 +48,19 @@ public:
     // one is written and shown to the observers.
     WriteResult setConfig(const Config& value);
 
+    // Takes a value that is already stored because someone else wrote it (the
+    // settings window, a person with an editor): the observers see it like any
+    // change, and nothing is written back, so the stored text stays as it was
+    // written. A value equal to the current one changes nothing.
+    void adopt(const Config& value);
+
     // Observers see every change, in the order they were added.
     ObserverToken addObserver(Observer observer);
     void removeObserver(ObserverToken token);
 
 private:
     WriteResult write();
+    void publish(std::uint64_t generation);
 
     Defaults& defaults_;
     Config config_;

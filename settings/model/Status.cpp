@@ -56,7 +56,7 @@ std::optional<ManagerStatus> statusFromJSON(const json& j) {
     status.conflicts = listAt<KeyCombo>(j, "conflicts", [](const json& c) { return keyComboFromJSON(c); });
     status.checks = listAt<SetupCheck>(j, "checks", [](const json& c) -> std::optional<SetupCheck> {
         SetupCheck check{stringAt(c, "id"), boolAt(c, "ok", true), stringAt(c, "title"),
-                         stringAt(c, "detail"), std::nullopt};
+                         stringAt(c, "detail"), std::nullopt, stringAt(c, "fixOpens")};
         if (check.title.empty()) return std::nullopt;
         if (std::string fix = stringAt(c, "fixTitle"); !fix.empty()) check.fixTitle = fix;
         return check;

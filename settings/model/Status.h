@@ -21,6 +21,7 @@ struct SetupCheck {
     std::string title;
     std::string detail;
     std::optional<std::string> fixTitle;  // absent: no fix button
+    std::string fixOpens;                 // what the fix opens (a URL, a "man:" page); may be empty
     friend bool operator==(const SetupCheck&, const SetupCheck&) = default;
 };
 
@@ -56,8 +57,8 @@ struct ManagerStatus {
 };
 
 // Reads a status from JSON with the keys of the manager's `state` reply
-// ("running", "trusted", "displays", "swipe") and those the settings window
-// asks for besides ("composite", "conflicts", "checks", "apps"). Missing or
+// ("running", "trusted", "displays", "swipe") and those it answers for the
+// settings window ("composite", "conflicts", "checks", "apps"). Missing or
 // mistyped keys keep their defaults; absent when `j` is no object.
 std::optional<ManagerStatus> statusFromJSON(const nlohmann::json& j);
 

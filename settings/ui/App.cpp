@@ -2,6 +2,8 @@
 // hands its arguments to the first, which brings the asked window forward),
 // the settings window with its sidebar, and the welcome window.
 
+#include <giomm/appinfo.h>
+#include <glibmm/main.h>
 #include <giomm/dbusconnection.h>
 #include <giomm/file.h>
 #include <giomm/filemonitor.h>
@@ -23,8 +25,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "app/shell/ChannelPath.h"
 #include "engine/actions/KeyNames.h"
 #include "engine/settings/Defaults.h"
+#include "settings/model/ChannelStatus.h"
 #include "settings/model/LinuxKeys.h"
 #include "settings/ui/PaneContext.h"
 
@@ -104,8 +108,37 @@ void nameKeysByLayout() {
     });
 }
 
-std::unique_ptr<FixedStatusProvider> statusProvider(const std::string& file) {
-    if (file.empty()) return std::make_unique<FixedStatusProvider>();
+// How often an open window asks the manager again: tiling, displays and
+// conflicts change without the window's doing.
+constexpr unsigned statusInterval = 3;
+
+// Runs `work` on the main loop; callable from any thread.
+void postToMain(std::function<void()> work) {
+    using Job = std::function<void()>;
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer job) -> gboolean {
+            (*static_cast<Job*>(job))();
+            return G_SOURCE_REMOVE;
+        },
+        new Job(std::move(work)), [](gpointer job) { delete static_cast<Job*>(job); });
+}
+
+void openOnDesktop(const std::string& target) {
+    try {
+        Gio::AppInfo::launch_default_for_uri(target);
+    } catch (const Glib::Error& e) {
+        std::cerr << "tessaline-settings: can't open " << target << ": " << e.what() << "\n";
+    }
+}
+
+// The running manager over its command channel, or, for pictures and tests,
+// a status read from a file.
+std::unique_ptr<StatusProvider> statusProvider(const std::string& file) {
+    if (file.empty()) {
+        return std::make_unique<ChannelStatusProvider>(shell::channelSockets(shell::ChannelEnvironment::current()),
+                                                       postToMain, openOnDesktop);
+    }
     std::ifstream in(file);
     const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
     const auto status = statusFromJSON(j);
@@ -335,6 +368,13 @@ protected:
         provider_ = statusProvider(statusFile_);
         settings_->setOnChange([this] { refreshWindows(); });
         provider_->setOnChange([this] { refreshWindows(); });
+        provider_->refresh();
+        Glib::signal_timeout().connect_seconds(
+            [this] {
+                if (settingsWindow_ || welcome_) provider_->refresh();
+                return true;
+            },
+            statusInterval);
 
         // The manager, or a person with an editor, may change the file at any
         // time. A folder that does not exist yet could only be polled for.

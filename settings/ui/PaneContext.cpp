@@ -59,7 +59,9 @@ namespace build {
 
 Page page() {
     auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
-    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    // Sideways scrolling only when a column narrower than any layout of the
+    // page is all the window gets; cut off, the controls would be out of reach.
+    scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::AUTOMATIC);
     auto* content = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
     content->set_margin(24);
     content->set_margin_top(18);

@@ -76,19 +76,32 @@ Gtk::Widget& comboChip(PaneContext& ctx, const Config& config, Action action, st
 
 void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
     const Action action = row.action;
-    // Two shortcuts to a line: a third goes below rather than widen the window.
+    // The title and the add button on one line, the shortcuts below, two to
+    // a line: narrow enough for a window tiled into half a screen.
+    auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 4);
+    auto* top = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
+    auto* name = Gtk::make_managed<Gtk::Label>(row.title);
+    name->set_xalign(0);
+    name->set_wrap(true);
+    name->set_hexpand(true);
+    auto* add = Gtk::make_managed<Gtk::Button>();
+    auto* addContent = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 6);
+    auto* addIcon = Gtk::make_managed<Gtk::Image>();
+    addIcon->set_from_icon_name("list-add-symbolic");
+    addContent->append(*addIcon);
+    addContent->append(*Gtk::make_managed<Gtk::Label>("Add a shortcut"));
+    add->set_child(*addContent);
+    add->add_css_class("flat");
+    build::label(*add, "Add a shortcut for " + row.title);
+    top->append(*name);
+    top->append(*add);
     auto* combos = Gtk::make_managed<Gtk::Grid>();
     combos->set_column_spacing(6);
     combos->set_row_spacing(4);
-    auto* add = Gtk::make_managed<Gtk::Button>();
-    add->set_icon_name("list-add-symbolic");
-    add->add_css_class("flat");
-    add->set_tooltip_text("Add a shortcut");
     combos->set_halign(Gtk::Align::END);
-    Gtk::Box& line = build::row(list, row.title, combos);
-    line.get_first_child()->set_size_request(190, -1);  // titles on one line beside long shortcuts
-    line.append(*add);
-    build::label(*add, "Add a shortcut for " + row.title);
+    box->append(*top);
+    box->append(*combos);
+    list.append(*box);
     add->signal_clicked().connect([&ctx, action] {
         ctx.recorder.begin(action);
         ctx.provider.holdShortcuts(true);
@@ -130,6 +143,7 @@ void shortcutRow(PaneContext& ctx, Gtk::ListBox& list, const ShortcutRow& row) {
             prompt->add_css_class("accent");
             put(*prompt);
         }
+        combos->set_visible(placed > 0);
         add->set_sensitive(!now.recording);
     });
 }
@@ -244,15 +258,20 @@ RuleRow ruleRow(PaneContext& ctx, Gtk::ListBox& list, std::size_t index, const A
     top->append(*remove);
     box->append(*top);
 
-    auto* controls = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    // Two lines of controls, so that a window tiled into half a screen holds them.
+    auto* controls = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
     controls->set_margin_start(42);
+    auto* kind = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    auto* where = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    controls->append(*kind);
+    controls->append(*where);
     RuleRow row;
     row.widths = ruleWidthChoices(rule);
     std::vector<Glib::ustring> widthNames;
     for (const auto& w : row.widths) widthNames.push_back(w ? widthLabel(*w) : "Default");
-    row.mode = &labelled(*controls, "", {"Tile", "Float"});
-    row.width = &labelled(*controls, "Width", widthNames);
-    row.opens = &labelled(*controls, "Opens", {placementLabels[0], placementLabels[1], placementLabels[2]});
+    row.mode = &labelled(*kind, "", {"Tile", "Float"});
+    row.width = &labelled(*kind, "Width", widthNames);
+    row.opens = &labelled(*where, "Opens", {placementLabels[0], placementLabels[1], placementLabels[2]});
     build::label(*row.mode, "Tile or float " + app.name);
     build::label(*row.width, "Width of " + app.name);
     build::label(*row.opens, "Where " + app.name + " opens");

@@ -94,14 +94,14 @@ Gtk::Widget& generalPane(PaneContext& ctx) {
         }
     });
 
-    // Where a Mac asks for Accessibility access, this system needs Tessaline to
-    // be the display's window manager.
+    // The row keeps its familiar name; on X11 what it reports is whether
+    // Tessaline is the display's window manager.
     auto* access = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 6);
     auto* accessText = Gtk::make_managed<Gtk::Label>();
     auto* accessFix = Gtk::make_managed<Gtk::Button>();
     access->append(*accessText);
     access->append(*accessFix);
-    build::row(top, "Display access", access);
+    build::row(top, "Accessibility", access);
     accessFix->signal_clicked().connect([&ctx] { ctx.provider.runFix("ax"); });
 
     ctx.watch([&ctx, tiling, tilingNote, accessText, accessFix] {
@@ -194,7 +194,7 @@ Gtk::Widget& layoutPane(PaneContext& ctx) {
     cycleTitle->set_xalign(0);
     cycleTitle->set_margin_top(6);
     widths.append(*cycleTitle);
-    auto* presets = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 18);
+    auto* presets = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
     presets->set_margin_bottom(6);
     widths.append(*presets);
     auto built = std::make_shared<std::vector<double>>();

@@ -1,9 +1,11 @@
-// The settings program on a private X server: controls found through the
-// accessibility tree, changed the way a screen reader would, and the
-// settings file read back.
+// The settings program on the test X server, alone and beside a running
+// manager: controls found through the accessibility tree, changed the way a
+// screen reader would, then the settings file and the manager's `state` read
+// back.
 
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
+#include <xcb/xtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +14,19 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "PrivateSession.h"
+#include "ManagerProcess.h"
+#include "SessionBus.h"
+#include "TestClient.h"
+#include "app/shell/ChannelPath.h"
+#include "app/shell/CommandClient.h"
 #include "engine/settings/Config.h"
 
 using namespace tessaline;
 using namespace tessaline::testing;
+using tessaline::xtest::ClientBuilder;
+using tessaline::xtest::ManagerOptions;
+using tessaline::xtest::ManagerProcess;
+using tessaline::xtest::XServer;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -84,6 +94,13 @@ double value(const Node& node) {
     return current;
 }
 
+bool setValue(const Node& node, double to) {
+    AtspiValue* v = node ? atspi_accessible_get_value_iface(node.object) : nullptr;
+    const bool done = v && atspi_value_set_current_value(v, to, nullptr);
+    if (v) g_object_unref(v);
+    return done;
+}
+
 // Asks the program again and again (each question a round trip) until
 // `done`, or until the limit.
 bool eventually(const std::function<bool()>& done, std::chrono::seconds limit = 60s) {
@@ -110,40 +127,42 @@ Config storedConfig(const fs::path& file) {
 class SettingsWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        session = new PrivateSession();
-        if (!session->failure().empty()) return;
-        for (const auto& [name, value] : session->environment()) ::setenv(name.c_str(), value.c_str(), 1);
+        bus = new SessionBus();
+        if (bus->address().empty()) return;
+        ::setenv("DISPLAY", XServer::shared().display().c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().c_str(), 1);
         atspi_init();
     }
     static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
+        delete bus;
+        bus = nullptr;
     }
 
     void SetUp() override {
-        if (!session->failure().empty()) GTEST_SKIP() << session->failure();
-        home = fs::temp_directory_path() / ("tessaline-window-" + std::to_string(::getpid()));
-        fs::create_directories(home);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(home, ec);
+        if (bus->address().empty()) GTEST_SKIP() << "dbus-daemon did not start";
     }
 
-    std::map<std::string, std::string> environment() const {
-        auto env = session->environment();
-        env["HOME"] = home.string();
-        env["XDG_CONFIG_HOME"] = (home / "config").string();
-        env["ASAN_OPTIONS"] = "detect_leaks=0";  // the toolkit keeps caches until exit
-        env["GSETTINGS_BACKEND"] = "memory";
-        return env;
+    // The settings program's environment for a user whose home is `home`.
+    static std::map<std::string, std::string> environment(const fs::path& home) {
+        return {{"DISPLAY", XServer::shared().display()},
+                {"DBUS_SESSION_BUS_ADDRESS", bus->address()},
+                {"HOME", home.string()},
+                {"XDG_CONFIG_HOME", (home / ".config").string()},
+                {"XDG_RUNTIME_DIR", (home / "runtime").string()},
+                {"ASAN_OPTIONS", "detect_leaks=0"},  // the toolkit keeps caches until exit
+                {"GSETTINGS_BACKEND", "memory"}};
     }
-    Process settingsProgram(std::vector<std::string> args, std::map<std::string, std::string> env) const {
+    static Process settingsProgram(std::vector<std::string> args, std::map<std::string, std::string> env) {
         args.insert(args.begin(), TESSALINE_SETTINGS_PROGRAM);
         return start(args, env, true);
     }
+    // Brings the open window to `pane` the way a second start does.
+    static void showPane(const std::string& pane, const fs::path& home) {
+        Process second = settingsProgram({"--pane", pane}, environment(home));
+        EXPECT_EQ(waitFor(second, 30s), 0);
+    }
     // The running program's control, once it is on the accessibility bus.
-    Node control(const std::string& role, const std::string& name) {
+    static Node control(const std::string& role, const std::string& name) {
         Node found;
         eventually([&] {
             Node desktop(atspi_get_desktop(0));
@@ -153,17 +172,53 @@ protected:
         return found;
     }
 
-    static PrivateSession* session;
-    fs::path home;
+    static SessionBus* bus;
 };
 
-PrivateSession* SettingsWindowTest::session = nullptr;
+SessionBus* SettingsWindowTest::bus = nullptr;
+
+// The manager's answer to `state`, as the settings window gets it.
+nlohmann::json managerState(ManagerProcess& wm) {
+    const shell::ChannelEnvironment where{(wm.home() / "runtime").string(), XServer::shared().display(), ::geteuid()};
+    const auto answer = shell::exchange("state", shell::channelSockets(where), 3s);
+    if (answer.outcome != shell::Exchange::Outcome::replied) return {};
+    return nlohmann::json::parse(answer.reply, nullptr, false);
+}
+
+double appliedGap(ManagerProcess& wm) {
+    const auto state = managerState(wm);
+    // Only the settings that differ from the defaults are listed.
+    return state.contains("config") ? state["config"].value("gap", Config().gap) : -1;
+}
+
+void pressEscape() {
+    xtest::Connection& c = XServer::shared().control();
+    constexpr std::uint8_t escape = 9;  // the evdev keycode of Escape
+    xcb_test_fake_input(c.get(), XCB_KEY_PRESS, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(c.get(), XCB_KEY_RELEASE, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    c.flush();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    // As most editors save: a new file renamed over the old one.
+    const fs::path next = path.string() + ".new";
+    std::ofstream(next) << text;
+    fs::rename(next, path);
+}
+
+std::string withGap(double gap) {
+    Config config;
+    config.animate = false;
+    config.gap = gap;
+    return nlohmann::json{{"config", *toJSON(config)}}.dump();
+}
 
 }  // namespace
 
 TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAndABrokenFileIsKept) {
-    const fs::path file = home / "config/tessaline/settings.json";
-    Process window = settingsProgram({"--pane", "general"}, environment());
+    const fs::path home = fs::temp_directory_path() / ("tessaline-window-" + std::to_string(::getpid()));
+    const fs::path file = home / ".config/tessaline/settings.json";
+    Process window = settingsProgram({"--pane", "general"}, environment(home));
 
     Node follows = control("check box", "Focus follows mouse");
     ASSERT_TRUE(follows) << "the window did not show up on the accessibility bus";
@@ -176,7 +231,7 @@ TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAn
     Node layout = control("list item", "Layout");
     ASSERT_TRUE(layout);
     EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
-    Process second = settingsProgram({"--pane", "layout"}, environment());
+    Process second = settingsProgram({"--pane", "layout"}, environment(home));
     EXPECT_EQ(waitFor(second, 30s), 0);
     EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
 
@@ -204,11 +259,79 @@ TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAn
     stop(window);
 
     // Without a session bus the program runs on its own and says so.
-    auto env = environment();
+    auto env = environment(home);
     env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (home / "no-bus").string();
     Process alone = settingsProgram({"--pane", "about"}, env);
     const auto said = firstErrorLine(alone, 30s);
     ASSERT_TRUE(said);
     EXPECT_NE(said->find("running on its own"), std::string::npos) << *said;
     stop(alone);
+    fs::remove_all(home);
+}
+
+TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeepsItsSettingsWhileTheFileIsBroken) {
+    XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}});
+    ManagerOptions options = ManagerOptions::tessaline();
+    options.files = {{".config/tessaline/settings.json", withGap(10)}};
+    ManagerProcess wm(options);
+    wm.start();
+    xtest::TestClient client = ClientBuilder().title("editor").open();
+    wm.sync();
+    const fs::path file = wm.home() / ".config/tessaline/settings.json";
+    Process window = settingsProgram({"--pane", "general"}, environment(wm.home()));
+
+    // The window shows the live manager, and its switch pauses and resumes it.
+    Node tiling = control("check box", "Tile windows");
+    ASSERT_TRUE(tiling) << "the window did not show up on the accessibility bus";
+    EXPECT_TRUE(eventually([&] { return hasState(tiling, ATSPI_STATE_CHECKED); }));
+    ASSERT_TRUE(act(tiling));
+    EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", true) == false; }));
+    ASSERT_TRUE(act(tiling));
+    EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", false); }));
+
+    // A control is saved and takes effect in the manager at once.
+    Node spacing = control("slider", "Spacing");
+    ASSERT_TRUE(setValue(spacing, 24));
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 24; }));
+    EXPECT_EQ(storedConfig(file).gap, 24);
+    wm.sync();
+    EXPECT_EQ(client.geometry()->y, 24) << "the editor's column moved in from the edge";
+
+    // Recording a shortcut holds the manager's; Escape ends it and gives them back.
+    showPane("shortcuts", wm.home());
+    ASSERT_TRUE(act(control("push button", "Add a shortcut for Focus right")));
+    EXPECT_TRUE(eventually([&] { return managerState(wm).value("shortcutsHeld", false); })) << wm.stderrText();
+    pressEscape();
+    EXPECT_TRUE(eventually([&] { return !managerState(wm).value("shortcutsHeld", true); }));
+
+    // "Add Running App" offers what the manager sees running.
+    showPane("rules", wm.home());
+    ASSERT_TRUE(act(control("push button", "Add Running App")));
+    ASSERT_TRUE(act(control("push button", "tessaline-test")));
+    EXPECT_TRUE(eventually([&] { return storedConfig(file).rule("TessalineTest").has_value(); }));
+
+    // A hand edit is followed by the manager and the window alike.
+    writeFile(file, withGap(16));
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 16 && value(spacing) == 16; }));
+
+    // A broken file is reported and left alone; the manager keeps what it had
+    // until a good file appears.
+    const std::string broken = "{\"config\": {\"gap\": 30,";
+    std::ofstream(file) << broken;  // in place, as some editors save
+    EXPECT_TRUE(eventually([&] { return managerState(wm)["settingsProblem"].is_string(); }));
+    EXPECT_EQ(appliedGap(wm), 16);
+    EXPECT_EQ(readFile(file), broken);
+    writeFile(file, withGap(12));
+    EXPECT_TRUE(eventually([&] { return managerState(wm)["settingsProblem"].is_null() && appliedGap(wm) == 12; }));
+
+    // Without its folder there are no settings: the defaults, as at a start
+    // without a file; the folder made again is watched again.
+    fs::remove_all(file.parent_path());
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == Config().gap; })) << managerState(wm).dump() << wm.stderrText();
+    fs::create_directories(file.parent_path());
+    writeFile(file, withGap(14));
+    EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 14; }));
+
+    stop(window);
+    EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
 }

@@ -1,4 +1,4 @@
-#include "PrivateSession.h"
+#include "SessionBus.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -96,26 +96,10 @@ std::optional<std::string> firstErrorLine(Process& process, std::chrono::millise
     return process.stderrFd < 0 ? std::nullopt : readLine(process.stderrFd, limit);
 }
 
-PrivateSession::PrivateSession() {
-    std::string number;
-    xvfb_ = startAnnouncing({"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x800x24"},
-                            number);
-    if (number.empty()) {
-        failure_ = "Xvfb did not start";
-        return;
-    }
-    display_ = ":" + number;
-    bus_ = startAnnouncing({"dbus-daemon", "--session", "--nofork", "--print-address={fd}"}, busAddress_);
-    if (busAddress_.empty()) failure_ = "dbus-daemon did not start";
+SessionBus::SessionBus() {
+    bus_ = startAnnouncing({"dbus-daemon", "--session", "--nofork", "--print-address={fd}"}, address_);
 }
 
-PrivateSession::~PrivateSession() {
-    stop(bus_);
-    stop(xvfb_);
-}
-
-std::map<std::string, std::string> PrivateSession::environment() const {
-    return {{"DISPLAY", display_}, {"DBUS_SESSION_BUS_ADDRESS", busAddress_}};
-}
+SessionBus::~SessionBus() { stop(bus_); }
 
 }  // namespace tessaline::testing

@@ -1,7 +1,7 @@
 #pragma once
-// A private X server and session bus for one test executable, and the
-// programs started on them. Kept small on purpose: the shared X test harness
-// will take its place.
+// A private session bus for one test executable (the accessibility bus is
+// found through it), and the settings program started beside it. The X
+// server and the manager come from the shared X test harness.
 
 #include <sys/types.h>
 
@@ -27,24 +27,19 @@ void stop(Process& process);
 // The first line it writes to standard error, waiting at most `limit`.
 std::optional<std::string> firstErrorLine(Process& process, std::chrono::milliseconds limit);
 
-class PrivateSession {
+class SessionBus {
 public:
-    PrivateSession();
-    ~PrivateSession();
-    PrivateSession(const PrivateSession&) = delete;
-    PrivateSession& operator=(const PrivateSession&) = delete;
+    SessionBus();
+    ~SessionBus();
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
 
-    // Why the session could not be started; empty when it runs.
-    const std::string& failure() const { return failure_; }
-    // DISPLAY and DBUS_SESSION_BUS_ADDRESS for programs on this session.
-    std::map<std::string, std::string> environment() const;
+    // Empty when the bus did not start.
+    const std::string& address() const { return address_; }
 
 private:
-    Process xvfb_;
     Process bus_;
-    std::string display_;
-    std::string busAddress_;
-    std::string failure_;
+    std::string address_;
 };
 
 }  // namespace tessaline::testing
