@@ -62,6 +62,8 @@ public:
     // The input source knows the modifiers and lends the Escape key better
     // than a panel can (XKB state, one owner for every key grab); until
     // these are given, the pointer's modifier mask and a grab of our own serve.
+    // What is given is called until this object is destroyed (which gives
+    // Escape back), so it must outlive it.
     void useModifiers(std::function<Modifiers()> source) { modifierSource_ = std::move(source); }
     void useEscape(std::function<void(std::function<void()>)> lend, std::function<void()> release);
 
