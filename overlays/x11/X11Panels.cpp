@@ -198,7 +198,8 @@ void X11Panels::push() {
         if (panel->pending()) panel->push();
     }
     if (restack_) restack();
-    x_.flush();
+    // No flush of our own: the window system's turn, which runs after
+    // posted work, flushes everything once.
 }
 
 void X11Panels::restack() {
@@ -294,16 +295,18 @@ bool X11Panels::filter(const xcb_generic_event_t& event) {
             return panelOf(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window) != nullptr;
         case XCB_EXPOSE:
             return panelOf(reinterpret_cast<const xcb_expose_event_t&>(event).window) != nullptr;
-        case XCB_DESTROY_NOTIFY:
-            iconWindows_.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
+        case XCB_DESTROY_NOTIFY: {
+            const xcb_window_t window = reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
+            iconWindows_.erase(window);
+            iconless_.erase(window);
             return false;
+        }
         case XCB_PROPERTY_NOTIFY: {
             const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
             if (e.atom != iconAtom_) return false;
             if (const auto found = iconWindows_.find(e.window); found != iconWindows_.end()) {
-                const ProcessID pid = found->second;
-                iconWindows_.erase(found);
-                if (onIconChanged) onIconChanged(pid);
+                iconless_.erase(e.window);
+                if (onIconChanged) onIconChanged(found->second);
             }
             return false;
         }
@@ -441,14 +444,17 @@ Modifiers X11Panels::modifiers() const {
 // Icons and previews
 
 AppIconRef X11Panels::appIcon(ProcessID pid, WindowID window) {
-    // Followed from now on, so a new icon is read again.
+    // Followed from now on: a new icon is read again, and a window known to
+    // have none costs no round trip each time the strip bar is rebuilt.
     iconWindows_[window] = pid;
+    if (iconless_.contains(window)) return nullptr;
     // Four mebibytes: every size up to 512 pixels a side, several times over.
     constexpr std::uint32_t longs = 1u << 20;
     const auto property = x_.readProperty(window, iconAtom_, XCB_ATOM_CARDINAL, longs);
-    if (!property || property->format != 32) return nullptr;
-    const std::vector<std::uint32_t> values = property->values();
-    return trimmed(AppIcon::fromCardinals(values));
+    AppIconRef icon;
+    if (property && property->format == 32) icon = trimmed(AppIcon::fromCardinals(property->values()));
+    if (!icon) iconless_.insert(window);
+    return icon;
 }
 
 bool X11Panels::canCapturePreviews() const { return previews_ && previews_->available(); }

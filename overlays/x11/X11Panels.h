@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/platform/Platform.h"
@@ -136,7 +137,8 @@ private:
     xcb_get_keyboard_mapping_cookie_t keymapCookie_{};
     bool keymapAsked_ = false;
 
-    std::unordered_map<xcb_window_t, ProcessID> iconWindows_;
+    std::unordered_map<xcb_window_t, ProcessID> iconWindows_;  // whose icon we read, and their application
+    std::unordered_set<xcb_window_t> iconless_;               // of those, the ones that have none
     std::unique_ptr<WindowPreviews> previews_;
 };
 
