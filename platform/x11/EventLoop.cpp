@@ -73,6 +73,10 @@ void EventLoop::post(Callback work) {
         std::lock_guard lock(postedMutex_);
         posted_.push_back(std::move(work));
     }
+    // Work posted by the loop itself runs before it next sleeps (settle
+    // goes on while anything is posted): waking it would only cost an
+    // empty turn, once per animation frame for the overlays.
+    if (std::this_thread::get_id() == owner_) return;
     const std::uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
 }
@@ -112,7 +116,8 @@ void EventLoop::run() {
 
 void EventLoop::runOnce(double timeout) {
     armTimer();
-    wait(timeout < 0 ? -1 : static_cast<int>(std::ceil(timeout * 1000)));
+    // Work the loop posted to itself outside a turn must not wait for a wake-up.
+    wait(hasPostedWork() ? 0 : timeout < 0 ? -1 : static_cast<int>(std::ceil(timeout * 1000)));
     runDueTimers();
     settle();
 }

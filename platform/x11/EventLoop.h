@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -81,6 +82,8 @@ private:
     mutable std::mutex postedMutex_;
     std::vector<Callback> posted_;
     std::atomic<bool> quit_{false};
+    // The loop's thread: the one that made it.
+    std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace tessaline
