@@ -103,6 +103,10 @@ void InputWiring::releaseEscape() {
     if (input_) input_->shortcuts().center().releaseEscape();
 }
 
+void InputWiring::ignoreClicksWhere(std::function<bool(Point)> taken) {
+    if (input_) input_->setClickFilter(std::move(taken));
+}
+
 Modifiers InputWiring::modifiers() const { return input_ ? input_->keyboard().modifiers() : Modifiers{}; }
 
 bool InputWiring::swipeAvailable() const { return input_ && input_->swipeAvailable(); }

@@ -46,6 +46,9 @@ public:
     void registerEscape(std::function<void()> handler);
     void releaseEscape();
     Modifiers modifiers() const;
+    // A press where `taken` answers true belongs to an overlay panel, which
+    // handles it itself: the engine sees no MouseDown for it.
+    void ignoreClicksWhere(std::function<bool(Point)> taken);
 
     // ---- for the shell
     bool swipeAvailable() const;
@@ -78,6 +81,7 @@ public:
         return base_.snapshot(folder);
     }
     bool openSettings() override { return base_.openSettings(); }
+    std::vector<std::string> diagnosticNotes() const override { return base_.diagnosticNotes(); }
 
 private:
     shell::ShellSide& base_;

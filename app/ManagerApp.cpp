@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "app/InputWiring.h"
-#include "app/Placeholders.h"
+#include "app/OverlayWiring.h"
 #include "app/SettingsLink.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
@@ -119,16 +119,25 @@ int runManager(const ManagerOptions& options) {
     Settings& settings = settingsLink.settings();
     SessionStore session(SessionStore::defaultURL(), scheduler);
     InputWiring input(*x, system, scheduler);
-    PlaceholderOverlays overlays;
-    std::shared_ptr<WindowManager> manager = WindowManager::create(
-        settings.config(), system, writer, input.source(), scheduler, overlays, session, settingsLink.defaults());
+    OverlayWiring overlays(*x, loop, scheduler);
+    std::shared_ptr<WindowManager> manager = WindowManager::create(settings.config(), system, writer, input.source(),
+                                                                   scheduler, overlays.presenter(), session,
+                                                                   settingsLink.defaults());
     input.attach(manager, settingsLink);
+    // The panels hold Escape and read the modifiers through the input, and
+    // their own clicks are no MouseDown for the engine.
+    overlays.useInput([&input] { return input.modifiers(); },
+                      [&input](std::function<void()> handler) { input.registerEscape(std::move(handler)); },
+                      [&input] { input.releaseEscape(); });
+    input.ignoreClicksWhere([&overlays](Point point) { return overlays.takesClick(point); });
+    overlays.attach(manager);
 
     // The command line reaches the manager through a private socket.
     LoopBridge loopAccess(loop);
     shell::WindowManagerSide managerSide(manager);
     shell::ShellSide baseShell;
-    InputShellSide shellSide(baseShell, input);
+    InputShellSide inputSide(baseShell, input);
+    OverlayShellSide shellSide(overlays, inputSide);
     X11Machine machine(*x, system, input);
     shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
     std::string channelProblem;
@@ -161,6 +170,7 @@ int runManager(const ManagerOptions& options) {
     channel.reset();  // before the command center it calls
     // Saves the session and brings every tiled window back on screen.
     manager->stop();
+    overlays.withdraw();
     if (!lost) system.releaseScreen();
     if (stopSignals >= 0) {
         loop.unwatch(stopSignals);

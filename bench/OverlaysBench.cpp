@@ -73,6 +73,15 @@ void BM_RefreshSteady(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshSteady)->Unit(benchmark::kMicrosecond);
 
+// Painting the strip bar of 19 tiles, as after each move that changes it.
+void BM_StripBarPaint(benchmark::State& state) {
+    Desktop desktop;
+    desktop.overlays.showStrip(*desktop.manager->currentKey(), false);
+    const RecordingPanel* bar = desktop.panels.panel(PanelKind::stripBar);
+    for (auto _ : state) cairo_surface_destroy(bar->render(true));
+}
+BENCHMARK(BM_StripBarPaint)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace tessaline
 

@@ -1,5 +1,7 @@
 #include "overlays/OverviewController.h"
 
+#include <cmath>
+
 #include "engine/wm/WindowManager.h"
 #include "overlays/Overlays.h"
 #include "overlays/draw/Drawing.h"
@@ -87,6 +89,7 @@ void OverviewController::close(std::optional<WindowID> choosing) {
     const StripKey key = *key_;
     key_.reset();
     host_.returnEscape(Overlays::EscapeUser::overview);
+    host_.platform().stopPreviews();
     if (panel_ && panel_->isShown()) {
         // The keyboard goes back at once, not when the fade ends.
         panel_->takeKeyboard(false);
@@ -111,7 +114,10 @@ void OverviewController::refresh() {
         return;
     }
     if (!wm->isActive(*key_) || !wm->strips.contains(*key_)) return;
-    if (build(*key_, model_) && panel_) panel_->redraw();
+    if (build(*key_, model_) && panel_) {
+        panel_->redraw();
+        capturePreviews();
+    }
 }
 
 bool OverviewController::key(OverlayKey pressed) {
@@ -164,15 +170,23 @@ void OverviewController::capturePreviews() {
     const auto wm = host_.manager();
     OverlayPlatform& platform = host_.platform();
     if (!wm || !wm->config.overviewPreviews || !platform.canCapturePreviews()) return;
+    // Only the cards the panel shows: a wide strip's canvas runs past its edges.
+    const Size shown = panel_ ? panel_->frame().size() : model_.size;
+    const Point origin = model_.canvasOrigin(shown);
+    const Rect visible{-origin.x, -origin.y, shown.width, shown.height};
     std::vector<std::pair<WindowID, Size>> sizes;
-    for (const Card& card : model_.cards) sizes.emplace_back(card.id, card.frame.size());
+    for (const Card& card : model_.cards) {
+        if (card.frame.overlaps(visible)) sizes.emplace_back(card.id, card.frame.size());
+    }
     const std::weak_ptr<OverviewController*> weak = self_;
     platform.capturePreviews(sizes, [weak](WindowID id, ArgbImageRef image) {
         const auto self = weak.lock();
         if (!self || !image) return;
         OverviewController& overview = **self;
+        ArgbImageRef& kept = overview.model_.previews[id];
+        if (kept && *kept == *image) return;
         // Kept after a close too: the next opening shows it at once.
-        overview.model_.previews[id] = std::move(image);
+        kept = std::move(image);
         if (overview.key_ && overview.panel_) overview.panel_->redraw();
     });
 }
@@ -187,7 +201,15 @@ std::string OverviewController::description() const {
                        std::to_string(model_.cards.size()) + " cards, canvas " +
                        std::to_string(static_cast<int>(model_.size.width)) + "x" +
                        std::to_string(static_cast<int>(model_.size.height));
-    text += model_.selected ? ", selected #" + std::to_string(*model_.selected) : ", nothing selected";
+    if (!model_.selected) return text + ", nothing selected";
+    text += ", selected #" + std::to_string(*model_.selected);
+    if (const Card* card = model_.card(*model_.selected); card && panel_) {
+        // Where it is on the panel, for whoever checks the picture.
+        const Point origin = model_.canvasOrigin(panel_->frame().size());
+        const auto number = [](double value) { return std::to_string(static_cast<int>(std::lround(value))); };
+        text += " at " + number(card->frame.x + origin.x) + "," + number(card->frame.y + origin.y) + " " +
+                number(card->frame.width) + "x" + number(card->frame.height);
+    }
     return text;
 }
 

@@ -152,12 +152,15 @@ public:
     virtual void releaseEscape() = 0;
     // Live window images for the overview's cards.
     virtual bool canCapturePreviews() const { return false; }
-    // Delivers each image later, on the main thread, at about the size asked.
+    // Delivers each image later, on the main thread, at about the size asked,
+    // and may deliver newer ones while the windows change, until stopPreviews.
+    // A new call replaces the windows asked for.
     virtual void capturePreviews(const std::vector<std::pair<WindowID, Size>>& sizes,
                                  std::function<void(WindowID, ArgbImageRef)> each) {
         (void)sizes;
         (void)each;
     }
+    virtual void stopPreviews() {}
 };
 
 }  // namespace tessaline

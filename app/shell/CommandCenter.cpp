@@ -143,6 +143,7 @@ void CommandCenter::diagnostics(Reply reply) {
         addInputReport(state, center.shell_);
         state["timeline"] = center.shell_.timelineReport();
         auto environment = Diagnostics::environmentLines(Diagnostics::gather(center.manager_, center.machine_));
+        for (auto& note : center.shell_.diagnosticNotes()) environment.push_back(std::move(note));
         center.worker_.submit([self, reply, environment = std::move(environment), state = std::move(state),
                                config = center.manager_.config(), caches = center.caches_] {
             const std::string text =

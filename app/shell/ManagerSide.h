@@ -82,6 +82,8 @@ public:
     virtual std::vector<std::filesystem::path> snapshot(const std::filesystem::path& folder);
     // Shows the settings window at its first pane; false when none is installed.
     virtual bool openSettings() { return false; }
+    // Lines the diagnostics add to the environment ("No compositor: ...").
+    virtual std::vector<std::string> diagnosticNotes() const { return {}; }
 };
 
 }  // namespace tessaline::shell

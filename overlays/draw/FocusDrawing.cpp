@@ -31,16 +31,15 @@ void drawBorder(cairo_t* cr, const Canvas& canvas, const BorderStyle& style) {
     strokeRounded(cr, rim, style.lineWidth);
 
     // The shine: a thin white line inside the rim, fading towards the bottom.
+    // Stroked with the fading gradient itself: a group to mask would cost
+    // a whole window-sized image each time the border is drawn.
     const RoundedRect shine = FocusGeometry::shine(canvas.size, style);
-    cairo_push_group(cr);
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.75);
-    strokeRounded(cr, shine, std::max(0.4 * style.lineWidth, 1.0));
-    cairo_pop_group_to_source(cr);
     cairo_pattern_t* fade = cairo_pattern_create_linear(0, shine.rect.y, 0, shine.rect.maxY());
-    cairo_pattern_add_color_stop_rgba(fade, 0, 0, 0, 0, 1);
-    cairo_pattern_add_color_stop_rgba(fade, 0.5, 0, 0, 0, 0.15);
-    cairo_pattern_add_color_stop_rgba(fade, 1, 0, 0, 0, 0);
-    cairo_mask(cr, fade);
+    cairo_pattern_add_color_stop_rgba(fade, 0, 1, 1, 1, 0.75);
+    cairo_pattern_add_color_stop_rgba(fade, 0.5, 1, 1, 1, 0.75 * 0.15);
+    cairo_pattern_add_color_stop_rgba(fade, 1, 1, 1, 1, 0);
+    cairo_set_source(cr, fade);
+    strokeRounded(cr, shine, std::max(0.4 * style.lineWidth, 1.0));
     cairo_pattern_destroy(fade);
 }
 

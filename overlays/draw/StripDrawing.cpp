@@ -43,11 +43,10 @@ void background(cairo_t* cr, const Canvas& canvas, TimelineLook look, double rad
 
 void chipSquare(cairo_t* cr, const Metrics& m, const Rect& square, const Chip& chip, bool active,
                 bool focused, double alpha) {
-    Paint::roundedRect(cr, square, m.tileRadius);
     // Glass is light: its tiles need more white to stand out.
     const bool glass = m.look == TimelineLook::glass;
     cairo_set_source_rgba(cr, 1, 1, 1, (active ? (glass ? 0.5 : 0.22) : (glass ? 0.25 : 0.1)) * alpha);
-    cairo_fill(cr);
+    Paint::fillRounded(cr, square, m.tileRadius);
     const double inset = (square.width - m.icon) * 0.5;
     Paint::icon(cr, chip.icon, {square.x + inset, square.y + inset, m.icon, m.icon}, alpha);
     if (focused) {
@@ -162,13 +161,12 @@ void MinimapView::draw(cairo_t* cr, const Canvas& canvas, const Model& model) {
     background(cr, canvas, TimelineLook::classic, Looks::minimapRadius);
     const Geometry g = geometry(model, canvas.size);
     for (const Block& block : g.blocks) {
-        Paint::roundedRect(cr, block.rect, 2.5);
         if (block.focused) {
             Paint::color(cr, Paint::accent);
         } else {
             Paint::color(cr, white, 0.3);
         }
-        cairo_fill(cr);
+        Paint::fillRounded(cr, block.rect, 2.5);
     }
     for (std::size_t i = 0; i < g.labels.size() && i < model.labels.size(); ++i) {
         const bool focused = static_cast<int>(i) == model.focused;

@@ -126,6 +126,7 @@ bool X11Input::handleEvent(const xcb_generic_event_t& event) {
 }
 
 void X11Input::deliver(const InputEvent& event) {
+    if (const auto* down = std::get_if<MouseDown>(&event); down && clickTaken_ && clickTaken_(down->point)) return;
     if (handler_) handler_(event);
 }
 

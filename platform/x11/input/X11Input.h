@@ -50,6 +50,9 @@ public:
     // Asked before chord scrolling takes the pointer: true while another
     // part of the program holds it (a window moved by hand).
     void setPointerBusy(std::function<bool()> busy) { scroll_.pointerBusy = std::move(busy); }
+    // Presses where `taken` answers true are handled by whatever is there
+    // (an overlay panel) and not delivered as MouseDown.
+    void setClickFilter(std::function<bool(Point)> taken) { clickTaken_ = std::move(taken); }
     X11Shortcuts& shortcuts() { return shortcuts_; }
     XKeyboard& keyboard() { return *keyboard_; }
 
@@ -70,6 +73,7 @@ private:
     XSwipes swipes_;
     X11Shortcuts shortcuts_;
     EventHandler handler_;
+    std::function<bool(Point)> clickTaken_;
     InputOptions options_;
     bool configured_ = false;
 };
