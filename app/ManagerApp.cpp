@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "app/Placeholders.h"
+#include "app/StatusWiring.h"
+#include "app/X11Machine.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
 #include "app/shell/MachineFacts.h"
@@ -67,23 +69,6 @@ public:
 
 private:
     EventLoop& loop_;
-};
-
-// What diagnostics learn about the display from the window system.
-class X11Machine final : public shell::MachineFacts {
-public:
-    X11Machine(const X11Connection& x, X11WindowSystem& system) : x_(x), system_(system) {}
-    std::string displayName() const override { return x_.displayName(); }
-    shell::DisplayAccess displayAccess() const override { return {true, std::string("Tessaline")}; }
-    std::vector<std::string> displays() const override {
-        std::vector<std::string> names;
-        for (const Display& display : system_.displays()) names.push_back(display.name);
-        return names;
-    }
-
-private:
-    const X11Connection& x_;
-    X11WindowSystem& system_;
 };
 
 std::unique_ptr<Defaults> openDefaults() {
@@ -153,8 +138,12 @@ int runManager(const ManagerOptions& options) {
     }
 
     manager->start();
+    // The status icon, its menu and the welcome window of a first launch.
+    auto status = std::make_unique<StatusWiring>(StatusWiring::Parts{
+        loop, loopAccess, *manager, managerSide, commands, settings, [&loop] { loop.quit(); }});
     loop.run();
 
+    status.reset();
     channel.reset();  // before the command center it calls
     // Saves the session and brings every tiled window back on screen.
     manager->stop();

@@ -32,11 +32,15 @@ struct StatusInputs {
     bool running = false;
     int tiledCount = 0;
     Bindings bindings;  // for the shortcuts shown beside Pause and Overview
+    // Something the user should know, shown under the status line in the
+    // tooltip (a settings file that couldn't be read); empty: nothing.
+    std::string notice;
 };
 
 struct StatusModel {
     StatusIcon icon = StatusIcon::needsDisplay;
     std::vector<MenuEntry> menu;
+    std::string notice;
     friend bool operator==(const StatusModel&, const StatusModel&) = default;
 };
 
