@@ -41,11 +41,12 @@ struct StatusWiring::Core {
 
     shell::StatusModel model() const {
         const shell::ManagerSide& side = parts.managerSide;
-        return shell::statusModel({.managesDisplay = side.managesDisplay(),
-                                   .running = side.running(),
-                                   .tiledCount = side.tiledCount(),
-                                   .bindings = side.config().bindings,
-                                   .notice = notice});
+        shell::StatusModel shown = shell::statusModel({.managesDisplay = side.managesDisplay(),
+                                                       .running = side.running(),
+                                                       .tiledCount = side.tiledCount(),
+                                                       .bindings = side.config().bindings});
+        shown.notice = notice;
+        return shown;
     }
 
     // After every turn of the loop: cheap unless something the icon shows changed.

@@ -37,7 +37,6 @@ StatusModel statusModel(const StatusInputs& inputs) {
     model.icon = !inputs.managesDisplay ? StatusIcon::needsDisplay
                  : inputs.running       ? StatusIcon::tiling
                                         : StatusIcon::paused;
-    model.notice = inputs.notice;
     auto& menu = model.menu;
     menu.push_back(item("", statusLine(inputs), false));
     menu.push_back(separator());

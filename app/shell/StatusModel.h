@@ -32,14 +32,13 @@ struct StatusInputs {
     bool running = false;
     int tiledCount = 0;
     Bindings bindings;  // for the shortcuts shown beside Pause and Overview
-    // Something the user should know, shown under the status line in the
-    // tooltip (a settings file that couldn't be read); empty: nothing.
-    std::string notice;
 };
 
 struct StatusModel {
     StatusIcon icon = StatusIcon::needsDisplay;
     std::vector<MenuEntry> menu;
+    // Something the user should know, shown under the status line in the
+    // tooltip (a settings file that couldn't be read); empty: nothing.
     std::string notice;
     friend bool operator==(const StatusModel&, const StatusModel&) = default;
 };

@@ -69,6 +69,7 @@ std::optional<std::string> xkbLayoutName(std::string_view rulesNames, std::uint3
     const auto layouts = split(fields[2], ',');
     const auto variants = fields.size() > 3 ? split(fields[3], ',') : std::vector<std::string_view>{};
     const std::size_t index = group < layouts.size() ? group : 0;
+    if (layouts[index].empty()) return std::nullopt;
     std::string name(layouts[index]);
     if (index < variants.size() && !variants[index].empty()) name += "(" + std::string(variants[index]) + ")";
     return name;
