@@ -87,7 +87,10 @@ void print(const Table& table, const std::vector<Manager>& ms, const std::string
     std::vector<std::vector<std::string>> lines{header};
     for (const auto& row : table.rowOrder) {
         const auto& byManager = table.cells.at(row);
-        std::vector<std::string> line{row + " (" + byManager.begin()->second.unit + ")"};
+        std::string unit;
+        for (const auto& [manager, value] : byManager)
+            if (!value.unit.empty()) unit = value.unit;
+        std::vector<std::string> line{unit.empty() ? row : row + " (" + unit + ")"};
         for (const auto& m : ms) {
             auto it = byManager.find(m.name);
             if (it == byManager.end() || !it->second.value)
@@ -115,6 +118,8 @@ void print(const Table& table, const std::vector<Manager>& ms, const std::string
         std::cout << text << "\n";
     }
     for (size_t i = 0; i < notes.size(); ++i) std::cout << superscript(i) << " " << notes[i] << "\n";
+    for (const auto& probe : probes())
+        if (!probe.legend.empty()) std::cout << probe.legend << "\n";
     if (!skipped.empty()) std::cout << skipped << "\n";
     if (withTessaline) std::cout << "Ratios below 1× favour Tessaline.\n";
 }
@@ -204,6 +209,7 @@ int main(int argc, char** argv) {
     std::sort(probes().begin(), probes().end(), [](const Probe& a, const Probe& b) { return a.order < b.order; });
 
     Table table;
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> rowsOf;  // probe → its rows and units
     for (const auto& m : ms) {
         for (const auto& probe : probes()) {
             std::cerr << m.name << ": " << probe.name << "…\n";
@@ -216,9 +222,14 @@ int main(int argc, char** argv) {
                 session.closeAll();
             } catch (const std::exception& e) {
                 std::cerr << m.name << ": " << probe.name << " failed: " << e.what() << "\n";
-                values = {{probe.name, "", std::nullopt, std::string("failed: ") + e.what()}};
+                const std::string note = std::string("failed: ") + e.what();
+                for (const auto& row : rowsOf[probe.name]) values.push_back({row.first, row.second, std::nullopt, note});
+                if (values.empty()) values = {{probe.name, "", std::nullopt, note}};
             }
             for (auto& v : values) {
+                if (v.value && std::find(rowsOf[probe.name].begin(), rowsOf[probe.name].end(),
+                                         std::pair{v.row, v.unit}) == rowsOf[probe.name].end())
+                    rowsOf[probe.name].emplace_back(v.row, v.unit);
                 if (!table.cells.count(v.row)) table.rowOrder.push_back(v.row);
                 table.cells[v.row][m.name] = v;
             }

@@ -67,6 +67,7 @@ struct Probe {
     int order = 0;  // rows print in this order
     std::string name;
     std::function<std::vector<Value>(Session&)> run;
+    std::string legend;  // printed under the table: what the rows measure
 };
 
 struct Registration {

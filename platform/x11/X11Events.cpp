@@ -321,6 +321,9 @@ void X11WindowSystem::onFocusIn(const xcb_focus_in_event_t& event) {
     }
     const Client* client = find(event.event);
     if (!client || client->sticky() || client->window == focus_) return;
+    // Our own request landing after focus moved on, before the push that
+    // sends the newer choice (a pager asking for two windows in a row).
+    if (client->window == focusSent_) return;
     // The client moved the focus itself (among its own windows, or taking
     // the focus it was offered): X already has it.
     focusSent_ = client->window;

@@ -78,7 +78,8 @@ ManagerOptions ManagerOptions::i3() {
     o.confirmWithSync = true;
     o.files = {{".config/i3/config",
                 "# i3 config file (v4)\n"
-                "font pango:monospace 8\n"
+                // Xvfb's built-in core font: no font package needed.
+                "font fixed\n"
                 "focus_follows_mouse no\n"}};
     return o;
 }
@@ -95,6 +96,7 @@ ManagerOptions ManagerOptions::bspwm() {
     o.files = {{".config/bspwm/bspwmrc",
                 "#!/bin/sh\n"
                 "for m in $(bspc query -M); do bspc monitor \"$m\" -d one two three; done\n"}};
+    o.readyProperty = "_NET_DESKTOP_NAMES";
     o.readyWhen = [](Connection& c) {
         auto names = c.propertyText(c.root(), c.atom("_NET_DESKTOP_NAMES"));
         return names && names->find("one") != std::string::npos;
@@ -197,6 +199,8 @@ void ManagerProcess::start() {
     launch();
     const uint8_t selectionNotify = xfixesFirstEvent(control_) + XCB_XFIXES_SELECTION_NOTIFY;
     bool owner = !options_.ownsSelection, checkSet = false, previousGone = previous == XCB_NONE;
+    const xcb_atom_t readyProperty = options_.readyProperty.empty() ? xcb_atom_t(XCB_ATOM_NONE) : control_.atom(options_.readyProperty);
+    bool readyPropertySet = readyProperty == XCB_ATOM_NONE;
     // Both are events, not values: a manager started after a crash may reuse the
     // ids of the one before, so an unchanged value proves nothing.
     auto announced = [&] {
@@ -208,11 +212,13 @@ void ManagerProcess::start() {
             } else if (eventType(*e) == XCB_PROPERTY_NOTIFY) {
                 auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e.get());
                 if (n->atom == check && n->state == XCB_PROPERTY_NEW_VALUE) checkSet = true;
+                if (n->atom == readyProperty && n->state == XCB_PROPERTY_NEW_VALUE) readyPropertySet = true;
             } else if (eventType(*e) == XCB_DESTROY_NOTIFY) {
                 if (reinterpret_cast<xcb_destroy_notify_event_t*>(e.get())->window == previous) previousGone = true;
             }
         }
-        return owner && checkSet && previousGone && (!options_.readyWhen || options_.readyWhen(control_));
+        return owner && checkSet && previousGone && readyPropertySet &&
+               (!options_.readyWhen || options_.readyWhen(control_));
     };
     waitFor(options_.program + " to manage the screen", announced);
     // Tessaline announces itself only once it redirects the root's children; i3

@@ -27,7 +27,10 @@ struct ManagerOptions {
     // Ready only once a sync is answered, sent again until it is: for a manager
     // that drops the client messages queued while it starts (i3 does).
     bool confirmWithSync = false;
-    // A further condition on the root window, checked as its properties change.
+    // A root property the manager must set after it starts, and a condition on
+    // the root window checked once it has (a value left by an earlier manager
+    // proves nothing).
+    std::string readyProperty;
     std::function<bool(Connection&)> readyWhen;
     // Files written before start, relative to the private HOME.
     std::vector<std::pair<std::string, std::string>> files;

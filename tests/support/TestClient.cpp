@@ -154,6 +154,11 @@ TestClient ClientBuilder::create() const {
                s.topEndX, s.bottomStartX, s.bottomEndX});
         set32(c, w, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, {s.left, s.right, s.top, s.bottom});
     }
+    for (const Extra& e : extra_) {
+        std::vector<uint32_t> values = e.values;
+        for (const auto& name : e.atomNames) values.push_back(c.atom(name));
+        set32(c, w, e.name.c_str(), c.atom(e.type), values);
+    }
     c.flush();
     if (beforeMap_) beforeMap_(client);
     return client;
@@ -222,6 +227,8 @@ void TestClient::requestFullscreen(bool on) {
 void TestClient::requestActivate() { sendToRoot(connection_->atom("_NET_ACTIVE_WINDOW"), {2, XCB_CURRENT_TIME}); }
 
 void TestClient::requestClose() { sendToRoot(connection_->atom("_NET_CLOSE_WINDOW"), {XCB_CURRENT_TIME, 2}); }
+
+void TestClient::requestDesktop(uint32_t desktop) { sendToRoot(connection_->atom("_NET_WM_DESKTOP"), {desktop, 2}); }
 
 void TestClient::requestGeometry(Rect r) {
     if (!alive()) return;

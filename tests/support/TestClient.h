@@ -67,6 +67,17 @@ public:
     // WM_HINTS input: false for applications that take focus only when offered.
     ClientBuilder& input(bool accepts) { input_ = accepts; return *this; }
     ClientBuilder& overrideRedirect() { overrideRedirect_ = true; return *this; }
+    // Any other 32-bit property, e.g. ("WM_CLIENT_LEADER", "WINDOW", {leader}) or
+    // ("_NET_WM_USER_TIME", "CARDINAL", {0}).
+    ClientBuilder& property(std::string name, std::string type, std::vector<uint32_t> values) {
+        extra_.push_back({std::move(name), std::move(type), std::move(values), {}});
+        return *this;
+    }
+    // An atom-list property, e.g. ("_NET_WM_STATE", {"_NET_WM_STATE_FULLSCREEN"}).
+    ClientBuilder& atoms(std::string name, std::vector<std::string> atomNames) {
+        extra_.push_back({std::move(name), "ATOM", {}, std::move(atomNames)});
+        return *this;
+    }
     // Runs after the window and its properties exist, before it is mapped.
     ClientBuilder& beforeMap(std::function<void(TestClient&)> hook) { beforeMap_ = std::move(hook); return *this; }
 
@@ -92,6 +103,12 @@ private:
     std::vector<Protocol> protocols_{Protocol::deleteWindow, Protocol::ping};
     bool answerPing_ = true, obeyDelete_ = true, input_ = true, overrideRedirect_ = false;
     std::function<void(TestClient&)> beforeMap_;
+    struct Extra {
+        std::string name, type;
+        std::vector<uint32_t> values;
+        std::vector<std::string> atomNames;
+    };
+    std::vector<Extra> extra_;
 };
 
 class TestClient {
@@ -120,6 +137,8 @@ public:
     void requestActivate();
     // Asks, as a pager does, for the window to be closed (_NET_CLOSE_WINDOW).
     void requestClose();
+    // Asks, as a pager does, for the window to move to a desktop (_NET_WM_DESKTOP).
+    void requestDesktop(uint32_t desktop);
     // ConfigureWindow on its own window, as applications resize themselves.
     void requestGeometry(Rect r);
     // Sets _NET_WM_NAME and WM_NAME (one of them when the other is false).

@@ -85,6 +85,10 @@ void setMonitor(xcb_connection_t* c, xcb_window_t root, const xcb_randr_monitor_
 
 }  // namespace
 
+std::ostream& operator<<(std::ostream& out, const Monitor& m) {
+    return out << m.name << " " << m.rect << (m.primary ? " primary" : "");
+}
+
 XServer& XServer::shared() {
     static XServer server(sharedOptions());
     return server;

@@ -18,6 +18,7 @@ struct Monitor {
     bool primary = false;
     friend bool operator==(const Monitor&, const Monitor&) = default;
 };
+std::ostream& operator<<(std::ostream&, const Monitor&);  // "left 1920×1080 at 0,0 primary"
 
 class XServer {
 public:

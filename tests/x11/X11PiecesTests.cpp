@@ -119,25 +119,37 @@ TEST(EventLoop, RunsTimersInOrderPostsFromOtherThreadsAndFramesOnlyWhileAsked) {
     EventLoop loop;
     X11Scheduler scheduler(loop);
     std::vector<std::string> order;
-    scheduler.after(0.02, [&] { order.push_back("late"); });
+    int ticks = 0, repeats = 0;
+    // Ends once everything has run, and a little later still, so that a tick or
+    // a repeat that should have stopped shows; a busy machine only delays it.
+    bool ending = false;
+    const auto endWhenDone = [&] {
+        if (ending || order.size() < 3 || ticks < 3 || repeats < 2) return;
+        ending = true;
+        scheduler.after(0.05, [&] { loop.quit(); });
+    };
+    scheduler.after(0.02, [&] {
+        order.push_back("late");
+        endWhenDone();
+    });
     scheduler.after(0.01, [&] { order.push_back("early"); });
     auto cancelled = scheduler.after(0.005, [&] { order.push_back("cancelled"); });
     cancelled->cancel();
     std::thread worker([&] { loop.post([&] { order.push_back("posted"); }); });
     worker.join();
 
-    int ticks = 0;
     std::shared_ptr<ScheduledTask> frames;
     frames = scheduler.frames([&] {
         // Cancelled from inside its own run: no further tick.
         if (++ticks == 3) frames->cancel();
+        endWhenDone();
     });
-    int repeats = 0;
     std::shared_ptr<ScheduledTask> every;
     every = scheduler.every(0.001, [&] {
         if (++repeats == 2) every->cancel();
+        endWhenDone();
     });
-    scheduler.after(0.1, [&] { loop.quit(); });
+    scheduler.after(10, [&] { loop.quit(); });  // only when something never ran
     loop.run();
 
     EXPECT_EQ(order, (std::vector<std::string>{"posted", "early", "late"}));

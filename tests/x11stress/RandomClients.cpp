@@ -35,8 +35,8 @@ int RandomClients::stepsFromEnvironment(int fallback) {
     return steps ? std::atoi(steps) : fallback;
 }
 
-RandomClients::RandomClients(ManagerProcess& manager, uint32_t seed, bool strictClientList)
-    : manager_(manager), seed_(seed), strictClientList_(strictClientList), random_(seed), observer_(XServer::shared().display()) {}
+RandomClients::RandomClients(ManagerProcess& manager, uint32_t seed, Options options)
+    : manager_(manager), seed_(seed), options_(options), random_(seed), observer_(XServer::shared().display()) {}
 
 void RandomClients::note(std::string op) {
     recent_.push_back("step " + std::to_string(step_) + ": " + std::move(op));
@@ -110,6 +110,21 @@ void RandomClients::setMonitors() {
     XServer::shared().setMonitors(layout);
 }
 
+// As a pager does: _NET_CURRENT_DESKTOP to the root. Desktops that do not
+// exist are part of the test.
+void RandomClients::switchDesktop(uint32_t desktop) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = observer_.root();
+    message.type = observer_.atom("_NET_CURRENT_DESKTOP");
+    message.data.data32[0] = desktop;
+    xcb_send_event(observer_.get(), 0, observer_.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    observer_.flush();
+}
+
 void RandomClients::step() {
     const int op = std::uniform_int_distribution<int>(0, 99)(random_);
     Client* c = pick();
@@ -139,7 +154,7 @@ void RandomClients::step() {
     } else if (op < 55) {
         note("activate " + std::to_string(c->client.window()));
         c->client.requestActivate();
-    } else if (op < 61) {
+    } else if (op < 61 && options_.fullscreen) {
         const bool on = !c->client.hasNetWmState("_NET_WM_STATE_FULLSCREEN");
         note(std::string("fullscreen ") + (on ? "on " : "off ") + std::to_string(c->client.window()));
         c->client.requestFullscreen(on);
@@ -166,6 +181,14 @@ void RandomClients::step() {
         }
     } else if (op < 83) {
         setMonitors();
+    } else if (op < 86) {
+        const uint32_t desktop = std::uniform_int_distribution<uint32_t>(0, 3)(random_);
+        note("show desktop " + std::to_string(desktop));
+        switchDesktop(desktop);
+    } else if (op < 89) {
+        const uint32_t desktop = std::uniform_int_distribution<uint32_t>(0, 3)(random_);
+        note("move " + std::to_string(c->client.window()) + " to desktop " + std::to_string(desktop));
+        c->client.requestDesktop(desktop);
     } else {
         if (clients_.size() < 40) open();
     }
@@ -191,13 +214,14 @@ void RandomClients::checkClientList() {
     std::set<xcb_window_t> expected;
     for (const auto& c : clients_)
         if (c.managed && !c.withdrawn) expected.insert(c.client.window());
-    for (xcb_window_t w : listed)
-        if (strictClientList_ && !expected.count(w)) {
-            const bool withdrawn = std::any_of(clients_.begin(), clients_.end(), [w](const Client& c) {
-                return c.client.window() == w && c.withdrawn;
-            });
-            fail("_NET_CLIENT_LIST names window " + std::to_string(w) + (withdrawn ? ", withdrawn" : ", which is gone"));
-        }
+    for (xcb_window_t w : listed) {
+        if (!options_.strictClientList || expected.count(w)) continue;
+        auto c = std::find_if(clients_.begin(), clients_.end(), [w](const Client& c) { return c.client.window() == w; });
+        fail("_NET_CLIENT_LIST names window " + std::to_string(w) +
+             (c == clients_.end() ? ", which is gone"
+              : c->withdrawn      ? ", which is withdrawn"
+                                  : ", a dock or override-redirect window"));
+    }
     for (xcb_window_t w : expected)
         if (!listed.count(w)) fail("window " + std::to_string(w) + " is missing from _NET_CLIENT_LIST");
 }

@@ -17,12 +17,12 @@ TEST(RandomClients, LeaveTessalineRunningAndEveryWindowOnScreenAfterStop) {
 }
 
 // The driver itself, against a manager that exists today. i3 leaves windows
-// where they are when it stops, and lists closed windows behind a full-screen
-// one, so those checks are Tessaline's only.
+// where they are when it stops, so only its survival is checked, without the
+// requests and checks that trip over i3's own faults (see Options).
 TEST(RandomClients, LeaveI3Running) {
     ManagerProcess i3{ManagerOptions::i3()};
     i3.start();
-    RandomClients driver(i3, RandomClients::seedFromEnvironment(1), false);
+    RandomClients driver(i3, RandomClients::seedFromEnvironment(1), {.strictClientList = false, .fullscreen = false});
     driver.run(RandomClients::stepsFromEnvironment(300));
     driver.finish(false);
 }
