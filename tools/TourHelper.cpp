@@ -3,6 +3,7 @@
 //
 //   tour-helper wait-manager        until a window manager announces itself
 //   tour-helper wait-windows N      until it manages at least N windows
+//   tour-helper wait-drawn          until the newest managed window has drawn itself
 //   tour-helper screenshot FILE     once the screen has stopped changing, as a PNG
 //
 // Each wait gives up after ten seconds with exit status 1.
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -29,6 +31,7 @@ constexpr auto giveUpAfter = 10s;
 // Drawing that pauses this long is done: longer than a few frames of an
 // animation, shorter than anyone notices.
 constexpr auto quietSpell = 150ms;
+constexpr auto windowQuietSpell = 500ms;
 
 struct Free {
     void operator()(void* p) const { std::free(p); }
@@ -45,12 +48,13 @@ xcb_atom_t atom(std::string_view name) {
     return reply ? reply->atom : XCB_NONE;
 }
 
-// The number of 32-bit values of a root property; -1 when it is missing.
-int rootValues(xcb_atom_t property) {
+// The values of a root property of 32-bit values; empty when it is missing.
+std::vector<uint32_t> rootList(xcb_atom_t property) {
     Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(
         c, xcb_get_property(c, 0, screen->root, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 4096), nullptr));
-    if (!reply || reply->type == XCB_NONE) return -1;
-    return xcb_get_property_value_length(reply.get()) / 4;
+    if (!reply || reply->format != 32) return {};
+    const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
 // Waits for the next event until `deadline`; null when none came.
@@ -76,12 +80,40 @@ bool waitOnRoot(Done done) {
     return true;
 }
 
-// Until nothing has been drawn anywhere on the screen for a quiet spell.
-bool settle() {
+const xcb_query_extension_reply_t* damageExtension() {
     const xcb_query_extension_reply_t* damage = xcb_get_extension_data(c, &xcb_damage_id);
-    if (!damage || !damage->present) return true;
+    if (!damage || !damage->present) return nullptr;
     Owned<xcb_damage_query_version_reply_t> version(
         xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
+    return damage;
+}
+
+bool isDamage(const xcb_query_extension_reply_t* damage, const xcb_generic_event_t& event) {
+    return (event.response_type & 0x7f) == damage->first_event + XCB_DAMAGE_NOTIFY;
+}
+
+// A toolkit window is painted in its background colour while the manager
+// sizes it, and draws its first real frame a while later (GTK loads its
+// theme first): it is drawn once it has been damaged and then left alone
+// for a longer spell than the screen as a whole needs.
+bool waitDrawn() {
+    const auto windows = rootList(atom("_NET_CLIENT_LIST"));
+    const xcb_query_extension_reply_t* damage = damageExtension();
+    if (windows.empty() || !damage) return !windows.empty();
+    xcb_damage_create(c, xcb_generate_id(c), windows.back(), XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+    xcb_flush(c);
+    const auto deadline = Clock::now() + giveUpAfter;
+    bool drawn = false;
+    while (auto event = nextEvent(drawn ? std::min(Clock::now() + windowQuietSpell, deadline) : deadline)) {
+        if (isDamage(damage, *event)) drawn = true;
+    }
+    return drawn;
+}
+
+// Until nothing has been drawn anywhere on the screen for a quiet spell.
+bool settle() {
+    const xcb_query_extension_reply_t* damage = damageExtension();
+    if (!damage) return true;
     const xcb_damage_damage_t watch = xcb_generate_id(c);
     xcb_damage_create(c, watch, screen->root, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
     xcb_flush(c);
@@ -90,7 +122,7 @@ bool settle() {
         const auto quietUntil = std::min(Clock::now() + quietSpell, deadline);
         auto event = nextEvent(quietUntil);
         if (!event) return Clock::now() < deadline;
-        if ((event->response_type & 0x7f) == damage->first_event + XCB_DAMAGE_NOTIFY) {
+        if (isDamage(damage, *event)) {
             // Take the damage so far, so the next drawing is reported again.
             xcb_damage_subtract(c, watch, XCB_NONE, XCB_NONE);
             xcb_flush(c);
@@ -117,7 +149,7 @@ bool screenshot(const char* file) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tour-helper wait-manager | wait-windows N | screenshot FILE\n");
+    std::fprintf(stderr, "usage: tour-helper wait-manager | wait-windows N | wait-drawn | screenshot FILE\n");
     return 2;
 }
 
@@ -139,13 +171,16 @@ int main(int argc, char** argv) {
     bool ok = false;
     if (command == "wait-manager" && argc == 2) {
         const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
-        ok = waitOnRoot([&] { return rootValues(check) > 0; });
+        ok = waitOnRoot([&] { return !rootList(check).empty(); });
         if (!ok) std::fprintf(stderr, "tour-helper: no window manager started\n");
     } else if (command == "wait-windows" && argc == 3) {
         const int wanted = std::atoi(argv[2]);
         const xcb_atom_t list = atom("_NET_CLIENT_LIST");
-        ok = waitOnRoot([&] { return rootValues(list) >= wanted; });
+        ok = waitOnRoot([&] { return rootList(list).size() >= std::size_t(wanted); });
         if (!ok) std::fprintf(stderr, "tour-helper: fewer than %d windows were managed\n", wanted);
+    } else if (command == "wait-drawn" && argc == 2) {
+        ok = waitDrawn();
+        if (!ok) std::fprintf(stderr, "tour-helper: the newest window drew nothing\n");
     } else if (command == "screenshot" && argc == 3) {
         settle();
         ok = screenshot(argv[2]);
