@@ -36,7 +36,7 @@ TEST(Diagnostics, TheReportHasItsSectionsInOrderAndTheEnvironmentInLinuxTerms) {
     FakeManager manager;
     FakeMachine machine;
     auto environment = Diagnostics::gather(manager, machine);
-    const std::string head = "Tessaline " + std::string(version) + " (" + std::string(build) + ")";
+    const std::string head = "Tessaline " + std::string(version()) + " (" + std::string(build()) + ")";
     EXPECT_EQ(Diagnostics::environmentLines(environment),
               (std::vector<std::string>{
                   head + ", tiling, X display :3 managed",
