@@ -12,6 +12,8 @@
 #include "app/InputWiring.h"
 #include "app/OverlayWiring.h"
 #include "app/SettingsLink.h"
+#include "app/StatusWiring.h"
+#include "app/X11Machine.h"
 #include "app/shell/CommandCenter.h"
 #include "app/shell/CommandServer.h"
 #include "app/shell/MachineFacts.h"
@@ -71,25 +73,6 @@ private:
     EventLoop& loop_;
 };
 
-// What diagnostics learn about the display from the window system.
-class X11Machine final : public shell::MachineFacts {
-public:
-    X11Machine(const X11Connection& x, X11WindowSystem& system, const InputWiring& input)
-        : x_(x), system_(system), input_(input) {}
-    bool gestureTouchpad() const override { return input_.gestureTouchpad(); }
-    std::string displayName() const override { return x_.displayName(); }
-    shell::DisplayAccess displayAccess() const override { return {true, std::string("Tessaline")}; }
-    std::vector<std::string> displays() const override {
-        std::vector<std::string> names;
-        for (const Display& display : system_.displays()) names.push_back(display.name);
-        return names;
-    }
-
-private:
-    const X11Connection& x_;
-    X11WindowSystem& system_;
-    const InputWiring& input_;
-};
 
 }  // namespace
 
@@ -138,7 +121,7 @@ int runManager(const ManagerOptions& options) {
     shell::ShellSide baseShell;
     InputShellSide inputSide(baseShell, input);
     OverlayShellSide shellSide(overlays, inputSide);
-    X11Machine machine(*x, system, input);
+    X11Machine machine(*x, system, [&input] { return input.gestureTouchpad(); });
     shell::CommandCenter commands(managerSide, shellSide, machine, loopAccess, userCachesDirectory());
     std::string channelProblem;
     std::unique_ptr<shell::CommandServer> channel =
@@ -165,8 +148,16 @@ int runManager(const ManagerOptions& options) {
     }
 
     manager->start();
+    // The status icon, its menu and the welcome window of a first launch.
+    auto status = std::make_unique<StatusWiring>(StatusWiring::Parts{
+        loop, loopAccess, *manager, managerSide, commands, settings, [&loop] { loop.quit(); }});
+    // A settings file that can't be read is said under the icon's status.
+    settingsLink.onProblemChanged([&status](const std::optional<std::string>& problem) {
+        if (status) status->setNotice(problem.value_or(""));
+    });
     loop.run();
 
+    status.reset();
     channel.reset();  // before the command center it calls
     // Saves the session and brings every tiled window back on screen.
     manager->stop();

@@ -106,4 +106,41 @@ for name, data in {"state": "state\n", "action": "move-to-3\n", "half": "sta", "
                    "url-escape": "tessaline:///%zz%4", "url-bare": "TESSALINE:", "bad-utf8": "\udcff\udcfe\n"}.items():
     write("channel", name, data)
 
+# What other X clients publish on the root window: XSETTINGS blocks in both
+# byte orders, cut short or lying about their lengths, and XKB rules names.
+import struct
+
+
+def xsettings(order, settings, count=None):
+    e = "<" if order == 0 else ">"
+    out = bytes([order, 0, 0, 0]) + struct.pack(e + "II", 0, len(settings) if count is None else count)
+    for kind, name, value in settings:
+        name = name.encode()
+        out += struct.pack(e + "BBH", kind, 0, len(name)) + name + b"\0" * (-len(name) % 4) + struct.pack(e + "I", 0)
+        if kind == 0:
+            out += struct.pack(e + "i", value)
+        elif kind == 1:
+            out += struct.pack(e + "I", len(value)) + value.encode() + b"\0" * (-len(value) % 4)
+        elif kind == 2:
+            out += struct.pack(e + "HHHH", *value)
+        else:
+            out += struct.pack(e + "I", value)
+    return out
+
+
+desktop = [(0, "Net/EnableAnimations", 0), (1, "Net/ThemeName", "HighContrast"), (2, "Gtk/Colour", (1, 2, 3, 4))]
+for order in (0, 1):
+    block = xsettings(order, desktop)
+    write("desktop", f"xsettings-{order}", b"X" + block)
+    for cut in (5, 13, 20, len(block) - 2):
+        write("desktop", f"xsettings-{order}-cut{cut}", b"X" + block[:cut])
+write("desktop", "xsettings-count-lies", b"X" + xsettings(0, desktop, count=0xFFFFFFFF))
+write("desktop", "xsettings-long-name", b"X" + xsettings(0, [(1, "Net/ThemeName" * 5000, "x")]))
+write("desktop", "xsettings-unknown-type", b"X" + xsettings(0, [(7, "Net/EnableAnimations", 0)] + desktop))
+write("desktop", "xsettings-huge-string", b"X" + bytes([0, 0, 0, 0]) + struct.pack("<II", 0, 1) +
+      struct.pack("<BBH", 1, 0, 13) + b"Net/ThemeName\0\0\0" + struct.pack("<II", 0, 0xFFFFFFF0))
+for name, names in {"xkb-us": "evdev\0pc105\0us\0\0\0", "xkb-two": "evdev\0pc105\0de,us\0nodeadkeys,\0\0",
+                    "xkb-short": "evdev\0pc105", "xkb-empty": "", "xkb-commas": "\0\0,,,\0,,,,\0"}.items():
+    write("desktop", name, "K" + names)
+
 print("corpus written", file=sys.stderr)

@@ -76,7 +76,8 @@ bool CommandCenter::run(std::string_view command, Reply reply) {
         log(std::move(reply));
     } else if (name == "update") {
         // No updater of our own: the package manager brings new versions.
-        Log::lifecycle("update: Tessaline is updated through the system's package manager");
+        LogStore::shared().add(Log::lifecycle.category(), LogLevel::defaultLevel,
+                               "update: Tessaline is updated through the system's package manager");
     } else if (name == "diagnostics") {
         diagnostics(std::move(reply));
     } else if (name == "start") {

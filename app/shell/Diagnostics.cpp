@@ -48,7 +48,7 @@ Environment gather(const ManagerSide& manager, const MachineFacts& machine) {
 
 std::vector<std::string> environmentLines(const Environment& e) {
     std::vector<std::string> lines;
-    lines.push_back("Tessaline " + std::string(version) + " (" + std::string(build) + "), " +
+    lines.push_back("Tessaline " + std::string(version()) + " (" + std::string(build()) + "), " +
                     (e.running ? "tiling" : "paused") + ", X display " + e.displayName + " " +
                     (e.managesDisplay ? "managed" : "not managed"));
     lines.push_back(e.system.distribution + ", Linux " + e.system.kernel + " on " + e.system.model +

@@ -1,5 +1,8 @@
 #include "app/shell/MachineFacts.h"
 
+#include "app/shell/Launch.h"
+#include "engine/log/Log.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -8,7 +11,6 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessaline::shell {
@@ -162,16 +164,11 @@ std::vector<ProcessInfo> MachineFacts::processes() const {
 }
 
 void MachineFacts::open(const std::string& target) const {
-    // Started twice removed, so the opener is nobody's child to wait for.
-    pid_t child = fork();
-    if (child == 0) {
-        if (fork() == 0) {
-            execlp("xdg-open", "xdg-open", target.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        _exit(0);
+    if (auto opener = findProgram("xdg-open")) {
+        launchDetached(*opener, {target});
+    } else {
+        Log::lifecycle.error([&] { return "couldn't open " + target + ": xdg-open isn't installed"; });
     }
-    if (child > 0) waitpid(child, nullptr, 0);
 }
 
 }  // namespace tessaline::shell

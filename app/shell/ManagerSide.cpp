@@ -1,5 +1,6 @@
 #include "app/shell/ManagerSide.h"
 
+#include "app/shell/Launch.h"
 #include "engine/wm/WindowManager.h"
 
 namespace tessaline::shell {
@@ -50,5 +51,7 @@ Config WindowManagerSide::config() const {
 }
 
 std::vector<std::filesystem::path> ShellSide::snapshot(const std::filesystem::path&) { return {}; }
+
+bool ShellSide::openSettings() { return openSettingsWindow({"--pane", "general"}); }
 
 }  // namespace tessaline::shell

@@ -80,8 +80,9 @@ public:
     virtual std::string overviewDescription() const { return {}; }
     // Renders the overlays' views as PNGs into `folder`; answers the files written.
     virtual std::vector<std::filesystem::path> snapshot(const std::filesystem::path& folder);
-    // Shows the settings window at its first pane; false when none is installed.
-    virtual bool openSettings() { return false; }
+    // Shows the settings window at its first pane (tessaline-settings, which
+    // keeps one window); false when none is installed.
+    virtual bool openSettings();
     // Lines the diagnostics add to the environment ("No compositor: ...").
     virtual std::vector<std::string> diagnosticNotes() const { return {}; }
 };

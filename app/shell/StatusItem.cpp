@@ -36,12 +36,22 @@ std::atomic<int> itemsMade{0};
 
 std::string errorText(int negativeErrno) { return std::strerror(-negativeErrno); }
 
+// A desktop without a tray is a desktop like any other: said once, above the
+// debug level so that a session log shows it, but not as a failure.
+void notice(std::string message) {
+    LogStore::shared().add(Log::lifecycle.category(), LogLevel::defaultLevel, std::move(message));
+}
+
 const char* statusText(StatusIcon icon) {
     // Paused is a state to come back from, not one to hide, so it stays Active.
     return icon == StatusIcon::needsDisplay ? "NeedsAttention" : "Active";
 }
 
 std::string statusLine(const StatusModel& model) { return model.menu.empty() ? "" : model.menu.front().title; }
+
+std::string toolTip(const StatusModel& model) {
+    return model.notice.empty() ? statusLine(model) : statusLine(model) + "\n" + model.notice;
+}
 
 int appendPixmaps(sd_bus_message* m, std::optional<StatusIcon> icon) {
     int r = sd_bus_message_open_container(m, 'a', "(iiay)");
@@ -104,7 +114,7 @@ struct StatusItem::Core : std::enable_shared_from_this<Core> {
         if (next == model) return false;
         const bool iconChanged = next.icon != model.icon;
         const bool statusChanged = std::strcmp(statusText(next.icon), statusText(model.icon)) != 0;
-        const bool tipChanged = statusLine(next) != statusLine(model);
+        const bool tipChanged = toolTip(next) != toolTip(model);
         model = std::move(next);
         menu.show(model.menu);
         if (!bus) return true;
@@ -158,7 +168,7 @@ int itemProperty(sd_bus*, const char*, const char*, const char* property, sd_bus
         int r = sd_bus_message_open_container(m, 'r', "sa(iiay)ss");
         if (r >= 0) r = sd_bus_message_append(m, "s", "");
         if (r >= 0) r = appendPixmaps(m, std::nullopt);
-        if (r >= 0) r = sd_bus_message_append(m, "ss", "Tessaline", statusLine(core.model).c_str());
+        if (r >= 0) r = sd_bus_message_append(m, "ss", "Tessaline", toolTip(core.model).c_str());
         return r < 0 ? r : sd_bus_message_close_container(m);
     }
     // IconName, OverlayIconName, AttentionIconName, AttentionMovieName, IconThemePath:
@@ -218,10 +228,8 @@ int registered(sd_bus_message* m, void* userdata, sd_bus_error*) {
         Log::lifecycle("status icon: registered with the tray host");
     } else if (hostMissing(error)) {
         if (!std::exchange(core.toldNoHost, true)) {
-            Log::lifecycle.error([] {
-                return "status icon: no tray host (org.kde.StatusNotifierWatcher) is running; "
-                       "the icon appears when one starts";
-            });
+            notice("status icon: no tray host (org.kde.StatusNotifierWatcher) is running; "
+                   "the icon appears when one starts");
         }
     } else {
         Log::lifecycle.error([&] {
@@ -272,9 +280,7 @@ void StatusItem::Core::open() {
     int r = sd_bus_open_user(&bus);
     if (r < 0) {
         bus = nullptr;
-        Log::lifecycle.error([&] {
-            return "status icon: no session bus (" + errorText(r) + "); the icon isn't shown";
-        });
+        notice("status icon: no session bus (" + errorText(r) + "); the icon isn't shown");
         return;
     }
     epoll.reset(epoll_create1(EPOLL_CLOEXEC));

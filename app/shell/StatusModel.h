@@ -37,6 +37,9 @@ struct StatusInputs {
 struct StatusModel {
     StatusIcon icon = StatusIcon::needsDisplay;
     std::vector<MenuEntry> menu;
+    // Something the user should know, shown under the status line in the
+    // tooltip (a settings file that couldn't be read); empty: nothing.
+    std::string notice;
     friend bool operator==(const StatusModel&, const StatusModel&) = default;
 };
 

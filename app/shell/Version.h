@@ -1,19 +1,13 @@
 #pragma once
 // The program's version, set by the build (TESSALINE_VERSION, and the commit
-// the build was configured at as TESSALINE_BUILD).
+// the build was configured at as TESSALINE_BUILD). Only Version.cpp sees
+// them, so a new commit recompiles one file, not everything that reports it.
 
 #include <string_view>
 
 namespace tessaline::shell {
 
-#ifndef TESSALINE_VERSION
-#define TESSALINE_VERSION "0.0.0"
-#endif
-#ifndef TESSALINE_BUILD
-#define TESSALINE_BUILD "?"
-#endif
-
-inline constexpr std::string_view version = TESSALINE_VERSION;
-inline constexpr std::string_view build = TESSALINE_BUILD;
+std::string_view version();
+std::string_view build();
 
 }  // namespace tessaline::shell

@@ -53,6 +53,7 @@ public:
     bool swipeAvailable() const override { return true; }
     nlohmann::json glassReport() const override { return {{"blur", 12}}; }
     std::string overviewDescription() const override { return "overview hidden"; }
+    bool openSettings() override { return false; }  // none installed
     std::vector<std::filesystem::path> snapshot(const std::filesystem::path& folder) override {
         std::vector<std::filesystem::path> written{folder / "timeline.png", folder / "border.png"};
         for (const auto& path : written) std::ofstream(path) << "png";

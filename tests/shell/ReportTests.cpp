@@ -5,6 +5,7 @@
 #include "app/shell/Diagnostics.h"
 #include "app/shell/SetupChecks.h"
 #include "app/shell/Version.h"
+#include "app/shell/XFormats.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST(Diagnostics, TheReportHasItsSectionsInOrderAndTheEnvironmentInLinuxTerms) {
     FakeManager manager;
     FakeMachine machine;
     auto environment = Diagnostics::gather(manager, machine);
-    const std::string head = "Tessaline " + std::string(version) + " (" + std::string(build) + ")";
+    const std::string head = "Tessaline " + std::string(version()) + " (" + std::string(build()) + ")";
     EXPECT_EQ(Diagnostics::environmentLines(environment),
               (std::vector<std::string>{
                   head + ", tiling, X display :3 managed",
@@ -131,6 +132,26 @@ TEST(SetupChecks, TheListFollowsSwipingAndNamesWhatElseIsRunning) {
     list = checks(config, machine);
     EXPECT_EQ(find(list, "swipe").title, "No touchpad with swipe gestures found");
     EXPECT_EQ(find(list, "ax").title, "No X display to manage");
+}
+
+TEST(Diagnostics, DesktopSettingsAndKeyboardLayoutsAreReadFromWhatOtherClientsPublish) {
+    // XSETTINGS in big-endian order: animations off, a high-contrast theme, a colour between them.
+    using namespace std::string_literals;
+    const std::string block = "\1\0\0\0"s + "\0\0\0\7"s + "\0\0\0\3"s +
+                              "\0\0\0\x14Net/EnableAnimations\0\0\0\0\0\0\0\0"s +
+                              "\2\0\0\4Gtk/\0\0\0\0\1\2\3\4\5\6\7\x8"s +
+                              "\1\0\0\x0dNet/ThemeName\0\0\0\0\0\0\0\0\0\0\x0cHighContrast"s;
+    EXPECT_EQ(xsettingsAccessibility(block), (std::vector<std::string>{"Reduce motion", "Increase contrast"}));
+    // Cut anywhere, the block gives what it held before the cut and nothing made up.
+    for (std::size_t cut = 0; cut < block.size(); ++cut) {
+        EXPECT_LE(xsettingsAccessibility(block.substr(0, cut)).size(), 1u) << cut;
+    }
+
+    const std::string rules("evdev\0pc105\0de,us\0nodeadkeys,\0\0", 29);
+    EXPECT_EQ(xkbLayoutName(rules, 0), "de(nodeadkeys)");
+    EXPECT_EQ(xkbLayoutName(rules, 1), "us");
+    EXPECT_EQ(xkbLayoutName(rules, 7), "de(nodeadkeys)") << "a group the names don't list";
+    EXPECT_EQ(xkbLayoutName(std::string("evdev\0pc105\0\0", 14), 0), std::nullopt);
 }
 
 }  // namespace

@@ -65,6 +65,8 @@ ManagerOptions ManagerOptions::tessaline(std::vector<std::string> extraArgs) {
     o.program = tessalineExecutable();
     o.args = {"--exit-on-x-error"};
     o.args.insert(o.args.end(), extraArgs.begin(), extraArgs.end());
+    // No settings or welcome window opens among the test's windows.
+    o.environment = {{"TESSALINE_SETTINGS_PROGRAM", ""}};
     return o;
 }
 

@@ -54,7 +54,7 @@ std::string singleQuoted(const std::string& text) {
 }
 
 void manPage(std::ostream& out) {
-    out << ".TH TESSALINE 1 \"\" \"Tessaline " << version << "\" \"User Commands\"\n"
+    out << ".TH TESSALINE 1 \"\" \"Tessaline " << version() << "\" \"User Commands\"\n"
         << ".SH NAME\n"
         << "tessaline \\- scrolling tiling window manager for X11\n"
         << ".SH SYNOPSIS\n"
