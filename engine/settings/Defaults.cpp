@@ -44,7 +44,7 @@ namespace {
 
 enum class ReadOutcome { missing, object, unreadable };
 
-ReadOutcome readObject(const fs::path& path, json& out) {
+ReadOutcome readObject(const fs::path& path, json& out, std::optional<std::string>& read) {
     std::error_code ec;
     if (!fs::exists(path, ec) && !ec) return ReadOutcome::missing;
     std::ifstream in(path, std::ios::binary);
@@ -52,7 +52,8 @@ ReadOutcome readObject(const fs::path& path, json& out) {
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) return ReadOutcome::unreadable;
-    json parsed = json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
+    read = text.str();
+    json parsed = json::parse(*read, nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded() || !parsed.is_object()) return ReadOutcome::unreadable;
     out = std::move(parsed);
     return ReadOutcome::object;
@@ -62,7 +63,7 @@ ReadOutcome readObject(const fs::path& path, json& out) {
 
 FileDefaults::FileDefaults(fs::path file)
     : path_(std::move(file)), object_(std::make_unique<json>(json::object())) {
-    unreadable_ = readObject(path_, *object_) == ReadOutcome::unreadable;
+    unreadable_ = readObject(path_, *object_, text_) == ReadOutcome::unreadable;
 }
 
 FileDefaults::~FileDefaults() = default;
@@ -117,6 +118,7 @@ bool FileDefaults::save() {
     }
     if (!writeFileAtomically(path_, text)) return false;
     unreadable_ = false;
+    text_ = std::move(text);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tessaline {
@@ -63,6 +64,11 @@ public:
     // The file exists but holds no JSON object. It is left as it is, and every
     // key reads as absent, until the first value is set.
     bool unreadable() const { return unreadable_; }
+    // The file's text as this object last read or wrote it; absent when there
+    // was no file to read. Another reader of the file compares it with what
+    // is on disk now to tell whether someone else has written since: reading
+    // the file again after a write could already see their text instead.
+    const std::optional<std::string>& text() const { return text_; }
 
     std::optional<nlohmann::json> value(std::string_view key) const override;
     bool setValue(std::string_view key, const nlohmann::json& value) override;
@@ -74,6 +80,7 @@ private:
     std::filesystem::path path_;
     std::unique_ptr<nlohmann::json> object_;
     bool unreadable_ = false;
+    std::optional<std::string> text_;
 };
 
 }  // namespace tessaline

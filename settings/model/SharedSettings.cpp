@@ -42,11 +42,9 @@ void SharedSettings::load() {
         problem_.reset();
         current_ = settings_->config();
     }
-    // The store may have written the file back in its current form just now.
-    rememberFile();
+    // What was read, or what the store wrote back in its current form just now.
+    lastSeen_ = defaults_->text();
 }
-
-void SharedSettings::rememberFile() { lastSeen_ = readBytes(path_); }
 
 bool SharedSettings::reloadIfChanged() {
     if (readBytes(path_) == lastSeen_) return false;
@@ -65,7 +63,10 @@ SharedSettings::EditResult SharedSettings::edit(const std::function<void(Config&
     change(next);
     const Settings::WriteResult result = settings_->setConfig(next);
     current_ = settings_->config();
-    rememberFile();
+    // The text written, not the file read again: an editor may save the
+    // moment the rename lands, and taking its text for ours would leave the
+    // window showing, and its next edit writing, settings without it.
+    lastSeen_ = defaults_->text();
     if (result == Settings::WriteResult::unchanged) return EditResult::unchanged;
     if (onChange_) onChange_();
     return result == Settings::WriteResult::written ? EditResult::saved : EditResult::failed;

@@ -59,14 +59,13 @@ public:
 
 private:
     void load();
-    void rememberFile();
 
     std::filesystem::path path_;
     std::unique_ptr<FileDefaults> defaults_;
     std::unique_ptr<Settings> settings_;
     Config current_;  // what config() answers
     std::optional<std::string> problem_;
-    std::optional<std::string> lastSeen_;  // the file's bytes as last read or written; absent: no file
+    std::optional<std::string> lastSeen_;  // the file's text behind current_ and settings_; absent: no file
     std::function<void()> onChange_;
 };
 

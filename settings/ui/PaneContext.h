@@ -50,6 +50,9 @@ public:
     // of the settings or of the manager's status.
     void watch(std::function<void()> refresh);
     void refreshAll();
+    // True while the panes are being brought up to date: a control changed
+    // now shows a value, and nobody asked for anything.
+    bool refreshing() const { return updating_; }
 
     // Installed applications, read once when first asked for.
     const std::vector<AppEntry>& installedApps();

@@ -88,10 +88,11 @@ Gtk::Widget& generalPane(PaneContext& ctx) {
     auto* tilingNote = Gtk::make_managed<Gtk::Label>();
     tilingNote->add_css_class("dim-label");
     tilingRow.insert_child_after(*tilingNote, *tilingRow.get_first_child());
+    // Every flip is sent. Compared with the manager's last answer instead, an
+    // off-and-on quicker than the answer to the "off" would look like no
+    // change, and the "on" would be lost.
     tiling->property_active().signal_changed().connect([&ctx, tiling] {
-        if (ctx.managerAnswers() && tiling->get_active() != ctx.status().tiling) {
-            ctx.provider.setTiling(tiling->get_active());
-        }
+        if (!ctx.refreshing() && ctx.managerAnswers()) ctx.provider.setTiling(tiling->get_active());
     });
 
     // The row keeps its familiar name; on X11 what it reports is whether
