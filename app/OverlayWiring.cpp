@@ -5,10 +5,6 @@
 #include "engine/log/Log.h"
 #include "engine/wm/WindowManager.h"
 
-// Fontconfig, loaded with Pango the first time the overlays draw text, keeps
-// its caches for the life of the process on purpose: not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace tessaline {
 
 namespace {

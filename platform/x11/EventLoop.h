@@ -83,8 +83,6 @@ private:
     std::vector<Callback> posted_;
     std::thread::id owner_ = std::this_thread::get_id();  // the loop thread
     std::atomic<bool> quit_{false};
-    // The loop's thread: the one that made it.
-    std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace tessaline

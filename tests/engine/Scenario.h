@@ -63,6 +63,11 @@ protected:
         return *wm_;
     }
     // Drops the manager while the desktop lives on (late answers must find nothing).
+    // For what holds the manager weakly, as the command line does.
+    std::shared_ptr<WindowManager> managerPtr() {
+        manager();
+        return wm_;
+    }
     void destroyManager() { wm_.reset(); }
     void expectSound() {
         if (!wm_) return;
