@@ -276,7 +276,13 @@ void SettingsLink::connect(const std::shared_ptr<WindowManager>& manager, shell:
         // While held, the shortcuts another program holds are those it held
         // before: the hold itself gives every key up.
         if (conflicts_) state["conflicts"] = combosJSON(held_ ? conflictsWhenHeld_ : conflicts_());
-        state["checks"] = checksJSON(shell::checks(manager->config, machine));
+        // The checks scan every process of the user, which costs more than
+        // the rest of the state together; a reader polling several times a
+        // second (the settings window) gets a scan less than a second old.
+        if (!checks_ || scheduler_.now() - checks_->at >= 1.0 || checks_->config != manager->config) {
+            checks_ = CheckScan{scheduler_.now(), manager->config, checksJSON(shell::checks(manager->config, machine))};
+        }
+        state["checks"] = checks_->json;
         state["apps"] = appsJSON(manager->system.runningApps());
         state["config"] = changedSettings(manager->config);
         state["settingsFile"] = fileStore_ ? json(fileStore_->path().string()) : json();

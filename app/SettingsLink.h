@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "engine/actions/KeyCombo.h"
 #include "engine/settings/Defaults.h"
 #include "engine/settings/Settings.h"
@@ -115,6 +117,12 @@ private:
     std::function<std::vector<KeyCombo>()> conflicts_;
     bool held_ = false;
     std::vector<KeyCombo> conflictsWhenHeld_;
+    struct CheckScan {
+        double at;
+        Config config;
+        nlohmann::json json;
+    };
+    std::optional<CheckScan> checks_;
     std::shared_ptr<ScheduledTask> holdLapse_;
     bool composite_ = false;
 };

@@ -1,5 +1,5 @@
 // Tessaline, i3 and bspwm measured one after another on the same Xvfb, printed
-// as one table. Usage: x11_side_by_side [--rounds N] [--only NAME]
+// as one table. Usage: x11_side_by_side [--rounds N] [--only NAME] [--probe TEXT]
 // (scripts/bench-x11 builds Tessaline in Release and runs this).
 
 #include "SideBySide.h"
@@ -202,12 +202,13 @@ int rounds = 25;
 
 int main(int argc, char** argv) {
     using namespace tessaline::bench;
-    std::string only;
+    std::string only, probeText;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
+        else if (!std::strcmp(argv[i], "--probe") && i + 1 < argc) probeText = argv[++i];
         else {
-            std::cerr << "usage: " << argv[0] << " [--rounds N] [--only Tessaline|i3|bspwm]\n";
+            std::cerr << "usage: " << argv[0] << " [--rounds N] [--only Tessaline|i3|bspwm] [--probe TEXT]\n";
             return 2;
         }
     }
@@ -220,6 +221,8 @@ int main(int argc, char** argv) {
     std::vector<Manager> ms = managers(skipped);
     if (!only.empty())
         std::erase_if(ms, [&](const Manager& m) { return m.name != only; });
+    // Only the probes whose name holds the text, e.g. --probe CLI.
+    std::erase_if(probes(), [&](const Probe& p) { return p.name.find(probeText) == std::string::npos; });
     std::sort(probes().begin(), probes().end(), [](const Probe& a, const Probe& b) { return a.order < b.order; });
 
     Table table;
