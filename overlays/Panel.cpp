@@ -70,11 +70,13 @@ void Panel::stackBelow(std::optional<WindowID> window) {
     stackingChanged();
 }
 
-void Panel::paint(cairo_t* cr, bool composited, bool withHole) const {
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_restore(cr);
+void Panel::paint(cairo_t* cr, bool composited, bool withHole, bool cleared) const {
+    if (!cleared) {
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
     if (painter_) {
         cairo_save(cr);
         painter_(cr, Canvas{frame_.size(), composited});

@@ -102,7 +102,9 @@ public:
     // the platform shows, and what snapshots record. A platform that cuts the
     // hole out of the window's shape paints without it, or a moved hole would
     // leave a clear patch where it was.
-    void paint(cairo_t* cr, bool composited, bool withHole = true) const;
+    // `cleared`: the surface is known to be transparent already (fresh
+    // memory), which spares touching every pixel of a large panel.
+    void paint(cairo_t* cr, bool composited, bool withHole = true, bool cleared = false) const;
 
     // ---- set by the overlay part, called by the platform
     std::function<void(const PanelPointer&)> onPointer;

@@ -1,6 +1,7 @@
 // The focus border, the shade, the drop preview and the tab bars.
 
 #include <algorithm>
+#include <cmath>
 
 #include "overlays/draw/Drawing.h"
 #include "overlays/draw/Paint.h"
@@ -56,10 +57,29 @@ void drawDropPreview(cairo_t* cr, const Canvas& canvas) {
         Paint::color(cr, Paint::accent, 0.14);
         cairo_fill(cr);
     }
-    Paint::roundedRect(cr, inner, Looks::dropRadius);
     Paint::color(cr, Paint::accent, canvas.composited ? 0.85 : 1.0);
     cairo_set_line_width(cr, 2);
-    cairo_stroke(cr);
+    // The outline only touches bands along the edges: stroked band by band,
+    // each clipped to its band, it costs what its length does rather than
+    // the area of a window-sized preview.
+    const double band = Looks::dropRadius + 3;
+    // Whole pixels, so that each clip is a plain box rather than a mask.
+    const double w = std::ceil(canvas.size.width), h = std::ceil(canvas.size.height);
+    if (w <= 2 * band || h <= 2 * band) {
+        Paint::roundedRect(cr, inner, Looks::dropRadius);
+        cairo_stroke(cr);
+        return;
+    }
+    const Rect bands[] = {{0, 0, w, band}, {0, h - band, w, band}, {0, band, band, h - 2 * band},
+                          {w - band, band, band, h - 2 * band}};
+    for (const Rect& clip : bands) {
+        cairo_save(cr);
+        cairo_rectangle(cr, clip.x, clip.y, clip.width, clip.height);
+        cairo_clip(cr);
+        Paint::roundedRect(cr, inner, Looks::dropRadius);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+    }
 }
 
 void drawTabBar(cairo_t* cr, const Canvas& canvas, const std::vector<std::string>& titles, int active) {

@@ -5,6 +5,17 @@
 
 namespace tessaline::PanelShape {
 
+namespace {
+
+// Whether any of eight pixels has some alpha (a plain loop the compiler vectorizes).
+bool anyAlpha8(const std::uint32_t* pixels) {
+    std::uint32_t alpha = 0;
+    for (int i = 0; i < 8; ++i) alpha |= pixels[i] & 0xff000000u;
+    return alpha != 0;
+}
+
+}  // namespace
+
 std::vector<PixelRect> opaqueArea(const std::uint32_t* pixels, int width, int height, int stride) {
     std::vector<PixelRect> done;
     std::vector<PixelRect> open;  // the runs of the rows above, still growing
@@ -15,6 +26,8 @@ std::vector<PixelRect> opaqueArea(const std::uint32_t* pixels, int width, int he
         if (y < height) {
             const auto* row = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::size_t>(y) * stride);
             for (int x = 0; x < width;) {
+                // Most of a large panel is clear: skip it eight pixels at a time.
+                while (x + 8 <= width && !anyAlpha8(row + x)) x += 8;
                 while (x < width && (row[x] >> 24) < solid) ++x;
                 const int start = x;
                 while (x < width && (row[x] >> 24) >= solid) ++x;

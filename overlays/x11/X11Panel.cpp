@@ -151,6 +151,12 @@ void X11Panel::withdraw() {
     mapped_ = false;
 }
 
+bool X11Panel::repaintDue() const {
+    const Rect& f = frame();
+    return pending_ && isShown() &&
+           (!painted_ || std::max(1, pixels(f.width)) != width_ || std::max(1, pixels(f.height)) != height_);
+}
+
 void X11Panel::push() {
     pending_ = false;
     const Rect& f = frame();
@@ -209,7 +215,8 @@ void X11Panel::upload(int width, int height) {
     cairo_surface_t* surface = image.surface();
     cairo_t* cr = cairo_create(surface);
     // The hole, if any, is cut out of the window's shape instead.
-    paint(cr, look.composited, false);
+    // Fresh anonymous memory reads as zeros: transparent already.
+    paint(cr, look.composited, false, true);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);

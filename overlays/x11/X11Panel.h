@@ -23,6 +23,8 @@ public:
     xcb_window_t window() const { return window_; }
     bool mapped() const { return mapped_; }
     bool pending() const { return pending_; }
+    // Whether the next push paints the panel afresh (a new size or content).
+    bool repaintDue() const;
 
     // Sends X what changed since the last push.
     void push();

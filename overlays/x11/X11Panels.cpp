@@ -3,6 +3,7 @@
 #include <xcb/shape.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 
 #include "engine/log/Log.h"
@@ -194,8 +195,23 @@ void X11Panels::restackSoon() {
 
 void X11Panels::push() {
     pushPosted_ = false;
+    // Painting takes a while: a panel to paint afresh waits for the window
+    // system's turn, which runs before the work posted now, so that what the
+    // manager asked for meanwhile (a focus change, frames) reaches the server
+    // first. Clients syncing with the manager are answered only after it.
+    const bool paintTurn = std::exchange(paintTurn_, false);
+    bool deferred = false;
     for (X11Panel* panel : panels_) {
-        if (panel->pending()) panel->push();
+        if (!panel->pending()) continue;
+        if (!paintTurn && panel->repaintDue()) {
+            deferred = true;
+            continue;
+        }
+        panel->push();
+    }
+    if (deferred) {
+        paintTurn_ = true;
+        schedulePush();
     }
     if (restack_) restack();
     // No flush of our own: the window system's turn, which runs after

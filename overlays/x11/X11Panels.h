@@ -121,6 +121,7 @@ private:
 
     std::vector<X11Panel*> panels_;
     bool pushPosted_ = false;
+    bool paintTurn_ = false;  // the next push paints what the last one left
     bool restack_ = false;
     // Posted pushes find out through this whether we still exist.
     std::shared_ptr<X11Panels*> self_;
