@@ -45,12 +45,17 @@ bool logged(std::string_view text) {
     return false;
 }
 
-UniqueFd connectRaw(const fs::path& path) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+sockaddr_un addressOf(const fs::path& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
-    EXPECT_EQ(connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path;
+    return address;
+}
+
+UniqueFd connectRaw(const fs::path& path) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const sockaddr_un address = addressOf(path);
+    EXPECT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
     return fd;
 }
 
@@ -80,12 +85,19 @@ protected:
 
     ~Channel() override {
         LogStore::shared().setCollectsDebug(false);
+        stopServing();
         loop.call([&] {
-            server.reset();
             center.reset();
             return 0;
         });
         fs::remove_all(root);
+    }
+
+    void stopServing() {
+        loop.call([&] {
+            server.reset();
+            return 0;
+        });
     }
 
     void serve(CommandServer::Options options = {}) {
@@ -246,20 +258,15 @@ TEST_F(Channel, TheSocketIsPrivateALiveOneIsKeptAndAStaleOneReplaced) {
     EXPECT_EQ(problem, "another Tessaline already serves display-0");
     EXPECT_EQ(client("state").status, 0) << "the live manager keeps its socket";
 
-    loop.call([&] {
-        server.reset();
-        return 0;
-    });
+    stopServing();
     EXPECT_FALSE(fs::exists(socket));
     EXPECT_FALSE(fs::exists(socket.string() + ".lock"));
 
     // A manager that died leaves its socket behind, with nobody listening.
     {
         UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, socket.c_str());
-        ASSERT_EQ(bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const sockaddr_un address = addressOf(socket);
+        ASSERT_EQ(bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     }
     EXPECT_EQ(client("state").err, "Tessaline isn't running.\n");
     serve();
@@ -281,10 +288,8 @@ TEST_F(Channel, APeerOfAnotherUserIsRefused) {
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
         int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, socket.c_str());
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(4);
+        const sockaddr_un address = addressOf(socket);
+        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(4);
         send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         pollfd waiting{fd, POLLIN, 0};
         char byte;
@@ -303,10 +308,7 @@ TEST_F(Channel, APeerOfAnotherUserIsRefused) {
     EXPECT_EQ(manager.calls(), std::vector<std::string>{"state with titles"});
 
     // Nor does a folder that another user owns carry the channel.
-    loop.call([&] {
-        server.reset();
-        return 0;
-    });
+    stopServing();
     ASSERT_EQ(chown((root / "run").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(loop.call([&] { return open([](auto&&, auto&&) { return false; }); }));
     EXPECT_EQ(problem, (root / "run").string() + " belongs to another user");

@@ -651,6 +651,7 @@ TEST_F(Scenario, SettingsReconfigureInputOnlyWhenItsOptionsChangeAndRelayoutAtOn
     manager().apply(next);
     EXPECT_EQ(input().configureCalls().size(), 2u);
     EXPECT_FALSE(input().options().swipeFingers);
+    EXPECT_FALSE(sessionStore.hasPendingSave());  // nothing that shows changed: no relayout
     next.swipeFingers = 4;  // swipe still off: the same options
     manager().apply(next);
     EXPECT_EQ(input().configureCalls().size(), 2u);
