@@ -45,17 +45,12 @@ bool logged(std::string_view text) {
     return false;
 }
 
-sockaddr_un addressOf(const fs::path& path) {
+UniqueFd connectRaw(const fs::path& path) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
-    return address;
-}
-
-UniqueFd connectRaw(const fs::path& path) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_un address = addressOf(path);
-    EXPECT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+    EXPECT_EQ(connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path;
     return fd;
 }
 
@@ -85,19 +80,12 @@ protected:
 
     ~Channel() override {
         LogStore::shared().setCollectsDebug(false);
-        stopServing();
         loop.call([&] {
+            server.reset();
             center.reset();
             return 0;
         });
         fs::remove_all(root);
-    }
-
-    void stopServing() {
-        loop.call([&] {
-            server.reset();
-            return 0;
-        });
     }
 
     void serve(CommandServer::Options options = {}) {
@@ -258,15 +246,20 @@ TEST_F(Channel, TheSocketIsPrivateALiveOneIsKeptAndAStaleOneReplaced) {
     EXPECT_EQ(problem, "another Tessaline already serves display-0");
     EXPECT_EQ(client("state").status, 0) << "the live manager keeps its socket";
 
-    stopServing();
+    loop.call([&] {
+        server.reset();
+        return 0;
+    });
     EXPECT_FALSE(fs::exists(socket));
     EXPECT_FALSE(fs::exists(socket.string() + ".lock"));
 
     // A manager that died leaves its socket behind, with nobody listening.
     {
         UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-        const sockaddr_un address = addressOf(socket);
-        ASSERT_EQ(bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, socket.c_str());
+        ASSERT_EQ(bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
     EXPECT_EQ(client("state").err, "Tessaline isn't running.\n");
     serve();
@@ -288,8 +281,10 @@ TEST_F(Channel, APeerOfAnotherUserIsRefused) {
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
         int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        const sockaddr_un address = addressOf(socket);
-        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(4);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, socket.c_str());
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(4);
         send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         pollfd waiting{fd, POLLIN, 0};
         char byte;
@@ -308,7 +303,10 @@ TEST_F(Channel, APeerOfAnotherUserIsRefused) {
     EXPECT_EQ(manager.calls(), std::vector<std::string>{"state with titles"});
 
     // Nor does a folder that another user owns carry the channel.
-    stopServing();
+    loop.call([&] {
+        server.reset();
+        return 0;
+    });
     ASSERT_EQ(chown((root / "run").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(loop.call([&] { return open([](auto&&, auto&&) { return false; }); }));
     EXPECT_EQ(problem, (root / "run").string() + " belongs to another user");
