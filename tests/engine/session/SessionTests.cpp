@@ -211,6 +211,8 @@ TEST_F(SessionScenario, ABurstOfRelayoutsWritesOnceASecondAfterTheLastAndStoppin
     EXPECT_EQ(writeTimes, std::vector<double>{last + SessionStore::saveDelay});
     settle(5);
     EXPECT_EQ(writeTimes.size(), 1u);
+    wm().relayout({primaryKey()}, true, WindowManager::ScrollPolicy::keep, false, true);
+    EXPECT_FALSE(store->hasPendingSave()) << "following the fingers saves nothing";
 
     wm().strips[primaryKey()].columns.front().width = 0.75;
     relayoutEverything();

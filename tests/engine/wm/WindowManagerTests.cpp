@@ -147,7 +147,6 @@ TEST_F(Scenario, TheViewportLosesTheStripBarsHeightAndFollowingOnlyMovesOverlays
     manager().relayout({primaryKey()}, true, Policy::keep, false, true);
     EXPECT_EQ(overlays().count("refresh"), 0);
     EXPECT_GE(overlays().count("followFrames"), 1);
-    EXPECT_FALSE(sessionStore.hasPendingSave());
 }
 
 // ---------------------------------------------------------------------------
