@@ -221,14 +221,5 @@ TEST(LayoutQueries, TheSettledColumnIsTheFocusedOneElseTheMostVisible) {
     EXPECT_EQ(settled("[1]:1 [2] [3*]", 504.4), 0);  // 485.6 against 485: the more visible wins
 }
 
-TEST(LayoutQueries, CentreModesReadBackFromTheirNames) {
-    for (CentreMode mode : {CentreMode::never, CentreMode::onOverflow, CentreMode::always}) {
-        EXPECT_EQ(centreModeFromString(toString(mode)), mode);
-    }
-    EXPECT_EQ(toString(CentreMode::onOverflow), "onOverflow");
-    EXPECT_EQ(centreModeFromString("Always"), std::nullopt);
-    EXPECT_EQ(centreModeFromString(""), std::nullopt);
-}
-
 }  // namespace
 }  // namespace tessaline

@@ -26,24 +26,6 @@ private:
 
 }  // namespace
 
-TEST(Modifiers, RawValuesAndSetOperations) {
-    const Modifiers five{5};
-    EXPECT_EQ(five, Modifiers::control | Modifiers::command);
-    EXPECT_FALSE(five.contains(Modifiers::option) || five.contains(Modifiers::shift));
-    Modifiers m;
-    EXPECT_TRUE(m.isEmpty());
-    EXPECT_TRUE(m.contains(Modifiers{}));  // every set contains the empty set
-    m.insert(Modifiers::option).insert(Modifiers::shift);
-    EXPECT_EQ(m.rawValue, 10);
-    EXPECT_TRUE(m.contains(Modifiers::option | Modifiers::shift));
-    EXPECT_FALSE(m.contains(Modifiers::option | Modifiers::control));
-    EXPECT_EQ((m & (Modifiers::shift | Modifiers::control)), Modifiers::shift);
-    m.remove(Modifiers::option);
-    EXPECT_EQ(m, Modifiers::shift);
-    m.remove(Modifiers::shift);
-    EXPECT_TRUE(m.isEmpty());
-}
-
 TEST(WindowHandle, DistinctReferencesToOneElementAreEqualAndHashEqually) {
     SimDesktop desk;
     desk.addDisplay();
@@ -81,14 +63,4 @@ TEST(WindowHandle, EmptyAndForeignHandles) {
     EXPECT_TRUE(desk.handleOf(9999).empty());
     const std::unordered_set<StripKey> keys{{"A", 1}, {"A", 2}, {"B", 1}, {"A", 1}};
     EXPECT_EQ(keys.size(), 3u);
-}
-
-TEST(WindowEvent, TextFormsRoundTrip) {
-    for (auto event : {WindowEvent::created, WindowEvent::focusChanged, WindowEvent::destroyed,
-                       WindowEvent::minimized, WindowEvent::restored, WindowEvent::moved,
-                       WindowEvent::resized, WindowEvent::titleChanged})
-        EXPECT_EQ(windowEventFromString(toString(event)), event);
-    EXPECT_EQ(toString(WindowEvent::focusChanged), "focusChanged");
-    EXPECT_EQ(windowEventFromString("Moved"), std::nullopt);
-    EXPECT_EQ(windowEventFromString(""), std::nullopt);
 }

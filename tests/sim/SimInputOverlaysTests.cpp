@@ -119,17 +119,3 @@ TEST(SimOverlays, TimelineModesFollowPeekAndPin) {
     EXPECT_EQ(overlays.count("beginTimelinePeek"), 3);
     EXPECT_EQ(overlays.stripsShown().size(), 1u);
 }
-
-TEST(SimOverlays, ReservedHeightAndDropIndicatorAreWhatWasSet) {
-    SimOverlays overlays;
-    const Display display{1, "D", "Built-in", {0, 0, 1440, 900}, {0, 25, 1440, 875}};
-    EXPECT_EQ(overlays.reservedHeight(3, display), 0);
-    overlays.setReservedHeight([](int columns, const Display&) { return columns > 0 ? 40.0 : 0.0; });
-    EXPECT_EQ(overlays.reservedHeight(0, display), 0);
-    EXPECT_EQ(overlays.reservedHeight(2, display), 40);
-    overlays.showDropIndicator(Rect{1, 2, 3, 4}, 7u);
-    EXPECT_EQ(overlays.dropIndicator(), (Rect{1, 2, 3, 4}));
-    EXPECT_EQ(overlays.dropBelow(), 7u);
-    overlays.showDropIndicator(std::nullopt, 7u);
-    EXPECT_FALSE(overlays.dropIndicator() || overlays.dropBelow());
-}

@@ -154,11 +154,7 @@ TestClient ClientBuilder::create() const {
                s.topEndX, s.bottomStartX, s.bottomEndX});
         set32(c, w, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, {s.left, s.right, s.top, s.bottom});
     }
-    for (const Extra& e : extra_) {
-        std::vector<uint32_t> values = e.values;
-        for (const auto& name : e.atomNames) values.push_back(c.atom(name));
-        set32(c, w, e.name.c_str(), c.atom(e.type), values);
-    }
+    for (const Extra& e : extra_) set32(c, w, e.name.c_str(), c.atom(e.type), e.values);
     c.flush();
     if (beforeMap_) beforeMap_(client);
     return client;
@@ -291,19 +287,6 @@ void TestClient::waitForMapped() {
     xtest::waitFor("window " + std::to_string(window()) + " to be mapped", [&] {
         if (!alive()) throw HarnessError("window destroyed while waiting for it to be mapped");
         return state_->mapped;
-    });
-}
-
-void TestClient::waitForUnmapped() {
-    xtest::waitFor("window " + std::to_string(window()) + " to be unmapped", [&] { return !state_->mapped; });
-}
-
-void TestClient::waitForSize(int w, int h) {
-    if (auto g = geometry(); g && g->w == w && g->h == h) return;
-    waitFor("a ConfigureNotify to " + std::to_string(w) + "×" + std::to_string(h), [&](const xcb_generic_event_t& e) {
-        if (eventType(e) != XCB_CONFIGURE_NOTIFY) return false;
-        auto& c = reinterpret_cast<const xcb_configure_notify_event_t&>(e);
-        return c.window == window() && c.width == w && c.height == h;
     });
 }
 

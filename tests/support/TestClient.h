@@ -29,9 +29,6 @@ struct Strut {
     static Strut atTop(uint32_t height, uint32_t startX, uint32_t endX) {
         return {.top = height, .topStartX = startX, .topEndX = endX};
     }
-    static Strut atBottom(uint32_t height, uint32_t startX, uint32_t endX) {
-        return {.bottom = height, .bottomStartX = startX, .bottomEndX = endX};
-    }
 };
 
 enum class WmState { withdrawn = 0, normal = 1, iconic = 3 };
@@ -54,11 +51,6 @@ public:
     ClientBuilder& strut(Strut s) { strut_ = s; return *this; }
     // _NET_WM_PID; the test process's own unless set. 0 leaves it out.
     ClientBuilder& pid(uint32_t p) { pid_ = p; return *this; }
-    ClientBuilder& wmClass(std::string instance, std::string cls) {
-        instance_ = std::move(instance);
-        class_ = std::move(cls);
-        return *this;
-    }
     ClientBuilder& protocols(std::vector<Protocol> p) { protocols_ = std::move(p); return *this; }
     // Announces _NET_WM_PING but never answers it: an application that hangs.
     ClientBuilder& neverAnswerPing() { answerPing_ = false; return *this; }
@@ -70,12 +62,7 @@ public:
     // Any other 32-bit property, e.g. ("WM_CLIENT_LEADER", "WINDOW", {leader}) or
     // ("_NET_WM_USER_TIME", "CARDINAL", {0}).
     ClientBuilder& property(std::string name, std::string type, std::vector<uint32_t> values) {
-        extra_.push_back({std::move(name), std::move(type), std::move(values), {}});
-        return *this;
-    }
-    // An atom-list property, e.g. ("_NET_WM_STATE", {"_NET_WM_STATE_FULLSCREEN"}).
-    ClientBuilder& atoms(std::string name, std::vector<std::string> atomNames) {
-        extra_.push_back({std::move(name), "ATOM", {}, std::move(atomNames)});
+        extra_.push_back({std::move(name), std::move(type), std::move(values)});
         return *this;
     }
     // Runs after the window and its properties exist, before it is mapped.
@@ -106,7 +93,6 @@ private:
     struct Extra {
         std::string name, type;
         std::vector<uint32_t> values;
-        std::vector<std::string> atomNames;
     };
     std::vector<Extra> extra_;
 };
@@ -161,9 +147,6 @@ public:
     // PropertyChange events are selected).
     Event waitFor(std::string_view what, const std::function<bool(const xcb_generic_event_t&)>& match);
     void waitForMapped();
-    void waitForUnmapped();
-    // Waits for a ConfigureNotify that gives the window this size.
-    void waitForSize(int w, int h);
 
     int deleteRequests() const { return state_->deletes; }
     int focusOffers() const { return state_->focusOffers; }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -212,6 +211,8 @@ TEST_F(SessionScenario, ABurstOfRelayoutsWritesOnceASecondAfterTheLastAndStoppin
     EXPECT_EQ(writeTimes, std::vector<double>{last + SessionStore::saveDelay});
     settle(5);
     EXPECT_EQ(writeTimes.size(), 1u);
+    wm().relayout({primaryKey()}, true, WindowManager::ScrollPolicy::keep, false, true);
+    EXPECT_FALSE(store->hasPendingSave()) << "following the fingers saves nothing";
 
     wm().strips[primaryKey()].columns.front().width = 0.75;
     relayoutEverything();
@@ -317,26 +318,6 @@ TEST_F(SessionScenario, AWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole) {
     relayoutEverything();
     settle();
     EXPECT_EQ(savedFor(primary)->seen, wallClock);
-}
-
-TEST(SessionFile, AProcessKilledBeforeTheRenameLeavesTheOldFile) {
-    // Forked, so the child writes into this very folder.
-    const std::string style = GTEST_FLAG_GET(death_test_style);
-    GTEST_FLAG_SET(death_test_style, "fast");
-    TempFolder folder;
-    const fs::path file = folder.path / "session.json";
-    const std::string old = encodeSession({{{"A", 1, {}, 1.0}}, {}});
-    ASSERT_TRUE(writeFileAtomically(file, old));
-    const std::string next = encodeSession({{{"B", 2, {}, 2.0}}, {}});
-    EXPECT_EXIT(writeFileAtomically(file, next, [](const fs::path&) { return std::raise(SIGKILL), true; }),
-                ::testing::KilledBySignal(SIGKILL), "");
-    GTEST_FLAG_SET(death_test_style, style);
-    EXPECT_EQ(readFile(file), old);
-    // The dead writer got as far as its complete temporary file.
-    std::vector<std::string> leftovers;
-    for (const auto& entry : fs::directory_iterator(folder.path))
-        if (entry.path() != file) leftovers.push_back(readFile(entry.path()));
-    EXPECT_EQ(leftovers, std::vector<std::string>{next});
 }
 
 TEST(SessionFile, TheThreadedStoreWritesInOrderAndASaveNowLandsAfterAQueuedSave) {

@@ -94,7 +94,7 @@ TEST_F(AnimatorTest, NewWindowsAndJumpsAreSentAtOnceWithTheSizeOnlyWhenItChanges
     EXPECT_EQ(batches, 2);
 }
 
-TEST_F(AnimatorTest, AGlideWritesPositionsPerTickSizesOnlyAtItsEndsAndEndsExactly) {
+TEST_F(AnimatorTest, AGlideWritesPositionsPerTickSizesOnlyAtItsEndsEndsExactlyAndMayBeRetargeted) {
     place(1, {0, 0, 800, 600});
     animator->move({{1, {1000, 0, 800, 600}}}, true, 0.3);
     EXPECT_TRUE(animator->isMoving(1));
@@ -125,9 +125,8 @@ TEST_F(AnimatorTest, AGlideWritesPositionsPerTickSizesOnlyAtItsEndsAndEndsExactl
     scheduler.advance(0.3);
     EXPECT_EQ(sizeWrites(), 2);
     EXPECT_EQ(sent.back(), (Sent{1, {0, 50, 400, 600}, true}));
-}
 
-TEST_F(AnimatorTest, RetargetingDuringAFlight) {
+    // Retargeting during a flight.
     place(1, {0, 0, 800, 600});
     animator->move({{1, {1000, 0, 800, 600}}}, true, 0.3);
     scheduler.advance(0.1);
@@ -305,19 +304,6 @@ TEST_F(AnimatorTest, ResetStopsTickingAndCallbacksMayResetOrDestroyTheAnimatorMi
     EXPECT_EQ(animator, nullptr);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(scheduler.pendingCount(), 0u);
-}
-
-TEST(AnimatorLifetime, TickAfterDestructionDoesNothingAndCallbacksAreOptional) {
-    SimScheduler scheduler;
-    auto animator = std::make_unique<Animator>(scheduler);
-    animator->move({{1, {0, 0, 100, 100}}}, false, 0);
-    animator->move({{1, {500, 0, 100, 100}}}, true, 0.3);
-    animator->follow({{1, {900, 0, 100, 100}}});
-    scheduler.advance(kFrame);
-    EXPECT_TRUE(animator->isTicking());
-    animator.reset();
-    EXPECT_EQ(scheduler.pendingCount(), 0u);
-    scheduler.advance(1);
 }
 
 }  // namespace

@@ -348,19 +348,10 @@ TEST_F(Focusing, FocusUnderAHeldButtonRevealsTheWindowOnlyOnAPlainRelease) {
     EXPECT_GT(scroll(), before);
     EXPECT_LE(laidOut(2).maxX(), 1440);
     EXPECT_FALSE(focus().revealAfterClick);
-}
 
-TEST_F(Focusing, StoppingForgetsARevealWaitingForTheRelease) {
-    threeApps(0.6);
-    press({1300, 300});
-    ASSERT_EQ(focus().revealAfterClick, 2u);
-    manager().stop();
-    EXPECT_FALSE(focus().revealAfterClick);
-    input().releaseButton();
-}
-
-TEST_F(Focusing, AReleaseRevealsNothingDuringADragOrAfterFocusMovedOn) {
-    threeApps(0.6);
+    // Not during a drag, nor once focus moved on.
+    desk.focusWindow(1);
+    settle(1.0);
     const double back = scroll();
     press({1300, 300});
     settle(0.5);
@@ -379,6 +370,15 @@ TEST_F(Focusing, AReleaseRevealsNothingDuringADragOrAfterFocusMovedOn) {
     manager().focusedID = 1;
     release();
     EXPECT_EQ(scroll(), after);
+
+    // Stopping forgets a reveal still waiting for the release.
+    desk.focusWindow(1);
+    settle(1.0);
+    press({1300, 300});
+    ASSERT_EQ(focus().revealAfterClick, 2u);
+    manager().stop();
+    EXPECT_FALSE(focus().revealAfterClick);
+    input().releaseButton();
 }
 
 TEST_F(Focusing, ThePointerFocusesAHalfVisibleWindowWithoutScrolling) {

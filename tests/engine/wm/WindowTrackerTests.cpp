@@ -190,6 +190,8 @@ TEST_F(Tracking, KeysFollowTheShownSpaceThenTheFrame) {
     EXPECT_EQ(tracker().keyFor(window, facts), (StripKey{primary, hiddenSpace}));
     facts.spaces.clear();  // no Spaces known: the Space the display shows
     EXPECT_EQ(tracker().keyFor(window, facts), primaryKey());
+    manager().currentSpace.erase(primary);  // nor a Space the display shows: Space 0
+    EXPECT_EQ(tracker().keyFor(window, facts), (StripKey{primary, 0}));
 }
 
 TEST_F(Tracking, ANewWindowOpensBesideTheFocusAndOddOnesAreReadAgainAFewTimes) {
