@@ -19,7 +19,7 @@ inline constexpr uint8_t escape = 9, control = 37, shift = 50, alt = 64, capsLoc
 
 class UserInput {
 public:
-    explicit UserInput(XServer& server = XServer::shared()) : c_(server.display()) {}
+    explicit UserInput(const std::string& display = XServer::shared().display()) : c_(display) {}
 
     void press(uint8_t keycode);
     void release(uint8_t keycode);

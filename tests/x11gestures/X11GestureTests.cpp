@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "TestConnection.h"
+#include "UserInput.h"
 #include "XorgServer.h"
 #include "engine/wm/Overloaded.h"
 #include "platform/sim/SimScheduler.h"
@@ -13,6 +13,9 @@
 
 using namespace tessaline;
 using namespace tessaline::xinputtest;
+using tessaline::xtest::Connection;
+using tessaline::xtest::UserInput;
+namespace keys = tessaline::xtest::keys;
 
 namespace {
 
@@ -43,14 +46,20 @@ using Lines = std::vector<std::string>;
 // An XInput 2.4 application over the whole screen that counts the swipes and
 // the smooth scrolling it receives.
 struct App {
-    TestConnection c;
+    Connection c;
     int swipes = 0;
     int scrolls = 0;
 
     explicit App(const std::string& display) : c(display) {
+        c.onEvent([this](const xcb_generic_event_t& e) {
+            if ((e.response_type & 0x7f) != XCB_GE_GENERIC) return;
+            auto type = reinterpret_cast<const xcb_ge_generic_event_t&>(e).event_type;
+            if (type == XCB_INPUT_GESTURE_SWIPE_BEGIN) ++swipes;
+            if (type == XCB_INPUT_MOTION) ++scrolls;
+        });
         std::free(xcb_input_xi_query_version_reply(c.get(), xcb_input_xi_query_version(c.get(), 2, 4),
                                                    nullptr));
-        xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
+        xcb_screen_t* s = c.screen();
         xcb_window_t w = xcb_generate_id(c.get());
         xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, w, s->root, 0, 0, s->width_in_pixels,
                           s->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, s->root_visual, 0,
@@ -68,16 +77,11 @@ struct App {
         c.roundTrip();
     }
     void count() {
-        c.drain([&](const xcb_generic_event_t& e) {
-            if ((e.response_type & 0x7f) != XCB_GE_GENERIC) return;
-            auto type = reinterpret_cast<const xcb_ge_generic_event_t&>(e).event_type;
-            if (type == XCB_INPUT_GESTURE_SWIPE_BEGIN) ++swipes;
-            if (type == XCB_INPUT_MOTION) ++scrolls;
-        });
+        c.roundTrip();
+        c.pump();
     }
 };
 
-constexpr std::uint8_t ctrl = 37, alt = 64;
 constexpr int verticalScroll = 3;
 
 }  // namespace
@@ -86,12 +90,14 @@ TEST(X11GestureTest, SwipesOfTheChosenFingerCountAndChordScrollingAreOursAndTheR
     std::string why;
     auto server = XorgServer::start(why);
     if (!server) GTEST_SKIP() << why;
-    TestConnection wm(server->display()), user(server->display());
+    Connection wm(server->display());
+    UserInput user(server->display());
     App app(server->display());
     SimScheduler scheduler;
     std::string error;
     auto input = X11Input::create(wm.get(), wm.root(), scheduler, error);
     ASSERT_TRUE(input) << error;
+    wm.onEvent([&](const xcb_generic_event_t& e) { input->handleEvent(e); });
     Lines lines;
     input->start([&](const InputEvent& e) { lines.push_back(describe(e)); });
     input->configure({.swipeFingers = 3, .pointerMoves = false, .chordScroll = true});
@@ -101,11 +107,11 @@ TEST(X11GestureTest, SwipesOfTheChosenFingerCountAndChordScrollingAreOursAndTheR
     auto pump = [&] {
         server->touchpad().sync();
         server->mouse().sync();
-        user.roundTrip();
         // Twice: a swipe's start holds the device until the first turn's
         // answer (keep or replay) reaches the server.
         for (int turn = 0; turn < 2; ++turn) {
-            wm.drain([&](const xcb_generic_event_t& e) { input->handleEvent(e); });
+            wm.roundTrip();
+            wm.pump();
         }
         wm.roundTrip();
         app.count();
@@ -126,12 +132,12 @@ TEST(X11GestureTest, SwipesOfTheChosenFingerCountAndChordScrollingAreOursAndTheR
 
     // Two fingers under the chord move the strip; letting go of the chord
     // mid-gesture keeps it ours until the fingers rest.
-    user.key(ctrl, true);
-    user.key(alt, true);
+    user.press(keys::control);
+    user.press(keys::alt);
     EXPECT_EQ(pump(), (Lines{"mods 1", "mods 3"}));
     server->touchpad().scroll(verticalScroll, 60);
-    user.key(alt, false);
-    user.key(ctrl, false);
+    user.release(keys::alt);
+    user.release(keys::control);
     EXPECT_EQ(pump(), (Lines{"scroll began", "scroll -7.5", "mods 1", "mods 0"}));
     server->touchpad().scroll(verticalScroll, 60);
     EXPECT_EQ(pump(), Lines{"scroll -7.5"});
@@ -145,15 +151,15 @@ TEST(X11GestureTest, SwipesOfTheChosenFingerCountAndChordScrollingAreOursAndTheR
     scheduler.advance(0.2);
 
     // A mouse wheel under the chord steps; the application sees nothing.
-    user.key(ctrl, true);
-    user.key(alt, true);
+    user.press(keys::control);
+    user.press(keys::alt);
     pump();
     server->mouse().scroll(verticalScroll, 120);
     server->mouse().scroll(verticalScroll, -60);
     server->mouse().scroll(verticalScroll, -60);
     EXPECT_EQ(pump(), (Lines{"stepped 1", "stepped -1"}));
-    user.key(alt, false);
-    user.key(ctrl, false);
+    user.release(keys::alt);
+    user.release(keys::control);
     pump();
     EXPECT_EQ(app.scrolls, 1);
 }

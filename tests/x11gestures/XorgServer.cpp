@@ -8,6 +8,8 @@
 #include <unistd.h>
 #include <xorg/xf86-input-inputtest-protocol.h>
 
+#include "Spawn.h"
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -136,23 +138,17 @@ std::unique_ptr<XorgServer> XorgServer::start(std::string& why) {
     std::ofstream(server->dir_ + "/xorg.conf") << config(server->dir_);
 
     int ready[2];
-    if (pipe(ready) != 0) {
+    if (pipe2(ready, O_CLOEXEC) != 0) {
         why = "pipe failed";
         return nullptr;
     }
-    server->pid_ = fork();
-    if (server->pid_ == 0) {
-        int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDERR_FILENO);
-        close(ready[0]);
-        std::string fd = std::to_string(ready[1]);
-        std::string conf = server->dir_ + "/xorg.conf", log = server->dir_ + "/xorg.log";
-        std::string configDir = server->dir_ + "/none";
-        execlp("Xorg", "Xorg", "-config", conf.c_str(), "-configdir", configDir.c_str(),
-               "-logfile", log.c_str(), "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp",
-               "-novtswitch", "-sharevts", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const std::string& dir = server->dir_;
+    server->pid_ = xtest::spawn({.argv = {"Xorg", "-config", dir + "/xorg.conf", "-configdir", dir + "/none",
+                                          "-logfile", dir + "/xorg.log", "-displayfd", std::to_string(ready[1]),
+                                          "-noreset", "-nolisten", "tcp", "-novtswitch", "-sharevts"},
+                                 .environment = {},
+                                 .output = "/dev/null",
+                                 .inheritFd = ready[1]});
     close(ready[1]);
     char c;
     while (read(ready[0], &c, 1) == 1 && c != '\n') server->display_ += c;

@@ -2,7 +2,7 @@
 // A private Xorg with the dummy video driver and two devices of the inputtest
 // driver: a touchpad that reports swipes and smooth scrolling, and a mouse
 // whose wheel has smooth-scroll valuators. Tests play the devices through the
-// driver's sockets. Kept apart so that a shared harness can take its place.
+// driver's sockets.
 
 #include <cstdint>
 #include <memory>
