@@ -92,6 +92,19 @@ void Connection::flush() {
     if (!broken()) xcb_flush(c_);
 }
 
+void Connection::sendToRoot(xcb_window_t window, std::string_view type, std::array<uint32_t, 5> data) {
+    if (broken()) return;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom(type);
+    std::copy(data.begin(), data.end(), message.data.data32);
+    xcb_send_event(c_, 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c_);
+}
+
 void Connection::roundTrip() {
     if (broken()) return;
     free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));

@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -64,6 +65,8 @@ public:
     void flush();
     // A reply from the server: every request sent before has been processed.
     void roundTrip();
+    // A client message about `window`, sent to the root as ICCCM and EWMH ask.
+    void sendToRoot(xcb_window_t window, std::string_view type, std::array<uint32_t, 5> data);
     // Closes the socket at once; what the server held for us is freed as for a crash.
     void disconnect();
 

@@ -257,17 +257,7 @@ bool ManagerProcess::trySync(std::chrono::milliseconds limit) {
     static std::mt19937 random{std::random_device{}()};
     const uint32_t cookie = random();
     const xcb_atom_t type = control_.atom(options_.syncAtom);
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = syncWindow_;
-    message.type = type;
-    message.data.data32[0] = syncWindow_;
-    message.data.data32[1] = cookie;
-    xcb_send_event(control_.get(), 0, control_.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    control_.flush();
+    control_.sendToRoot(syncWindow_, options_.syncAtom, {syncWindow_, cookie});
     return waitUntil([&] {
         Event answer = control_.take([&](const xcb_generic_event_t& e) {
             if (eventType(e) != XCB_CLIENT_MESSAGE) return false;

@@ -197,34 +197,23 @@ void TestClient::withdraw() {
     connection_->flush();
 }
 
-void TestClient::sendToRoot(xcb_atom_t type, std::array<uint32_t, 5> data) {
-    if (!alive()) return;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window();
-    message.type = type;
-    std::memcpy(message.data.data32, data.data(), sizeof message.data.data32);
-    xcb_send_event(connection_->get(), 0, connection_->root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&message));
-    connection_->flush();
+void TestClient::sendToRoot(std::string_view type, std::array<uint32_t, 5> data) {
+    if (alive()) connection_->sendToRoot(window(), type, data);
 }
 
-void TestClient::iconify() { sendToRoot(connection_->atom("WM_CHANGE_STATE"), {XCB_ICCCM_WM_STATE_ICONIC}); }
+void TestClient::iconify() { sendToRoot("WM_CHANGE_STATE", {XCB_ICCCM_WM_STATE_ICONIC}); }
 
 void TestClient::requestFullscreen(bool on) {
     // Source 1: an application asking for itself.
-    sendToRoot(connection_->atom("_NET_WM_STATE"),
-               {on ? 1u : 0u, connection_->atom("_NET_WM_STATE_FULLSCREEN"), 0, 1, 0});
+    sendToRoot("_NET_WM_STATE", {on ? 1u : 0u, connection_->atom("_NET_WM_STATE_FULLSCREEN"), 0, 1, 0});
 }
 
 // Source 2: a pager, whose requests managers obey rather than second-guess.
-void TestClient::requestActivate() { sendToRoot(connection_->atom("_NET_ACTIVE_WINDOW"), {2, XCB_CURRENT_TIME}); }
+void TestClient::requestActivate() { sendToRoot("_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME}); }
 
-void TestClient::requestClose() { sendToRoot(connection_->atom("_NET_CLOSE_WINDOW"), {XCB_CURRENT_TIME, 2}); }
+void TestClient::requestClose() { sendToRoot("_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2}); }
 
-void TestClient::requestDesktop(uint32_t desktop) { sendToRoot(connection_->atom("_NET_WM_DESKTOP"), {desktop, 2}); }
+void TestClient::requestDesktop(uint32_t desktop) { sendToRoot("_NET_WM_DESKTOP", {desktop, 2}); }
 
 void TestClient::requestGeometry(Rect r) {
     if (!alive()) return;

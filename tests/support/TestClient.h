@@ -164,7 +164,7 @@ public:
 private:
     friend class ClientBuilder;
     TestClient() = default;
-    void sendToRoot(xcb_atom_t type, std::array<uint32_t, 5> data);
+    void sendToRoot(std::string_view type, std::array<uint32_t, 5> data);
 
     std::unique_ptr<Connection> connection_;
     std::shared_ptr<State> state_ = std::make_shared<State>();

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <xcb/xtest.h>
-
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include "ManagerProcess.h"
 #include "Spawn.h"
 #include "TestClient.h"
+#include "UserInput.h"
 
 using namespace tessaline::xtest;
 
@@ -97,16 +96,7 @@ protected:
     }
 
     void sendToRoot(xcb_window_t window, const char* type, std::array<uint32_t, 5> data) {
-        Connection& c = wm.control();
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = window;
-        message.type = c.atom(type);
-        for (int i = 0; i < 5; ++i) message.data.data32[i] = data[i];
-        xcb_send_event(c.get(), 0, c.root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&message));
-        c.flush();
+        wm.control().sendToRoot(window, type, data);
         wm.sync();
     }
 
@@ -235,12 +225,10 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
 
     // A click focuses and raises the window under the pointer.
     const Rect g = *a.geometry();
-    xcb_connection_t* c = wm.control().get();
-    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, wm.control().root(), int16_t(g.x + 20),
-                        int16_t(g.y + 20), 0);
-    xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    wm.control().flush();
+    UserInput user;
+    user.moveTo(g.x + 20, g.y + 20);
+    user.buttonDown(1);
+    user.buttonUp(1);
     wm.sync();
     EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{a.window()});
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());

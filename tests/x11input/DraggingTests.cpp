@@ -136,17 +136,8 @@ TEST_F(Dragging, SuperRightDragAndTheWindowsOwnResizeRequestChangeItsColumnsWidt
     const Point edge{before.x + 5, before.y + before.h / 2};
     user.moveTo(edge.x, edge.y);
     user.buttonDown(1);
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = a.window();
-    message.type = a.connection().atom("_NET_WM_MOVERESIZE");
-    const uint32_t data[5] = {uint32_t(edge.x), uint32_t(edge.y), 7 /* left */, 1, 1};
-    std::copy(data, data + 5, message.data.data32);
-    xcb_send_event(a.connection().get(), 0, a.connection().root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    a.connection().flush();
+    a.connection().sendToRoot(a.window(), "_NET_WM_MOVERESIZE",
+                              {uint32_t(edge.x), uint32_t(edge.y), 7 /* left */, 1, 1});
     wm.sync();
     at_ = edge;
     carry({edge.x + 190, edge.y});
