@@ -50,7 +50,9 @@ ManagerOptions WithInput::options() {
 void WithInput::SetUp() { XServer::shared().setMonitors({{"left", kLeftMonitor, true}}); }
 
 void WithInput::TearDown() {
-    if (wm.running()) EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
+    if (wm.running()) {
+        EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
+    }
     EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
     EXPECT_TRUE(inputIsFree()) << "a grab outlived the manager";
 }
