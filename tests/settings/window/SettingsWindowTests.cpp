@@ -5,7 +5,8 @@
 
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
-#include <xcb/xtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,15 +15,16 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "../../shell/PrivateBus.h"
 #include "ManagerProcess.h"
-#include "SessionBus.h"
+#include "Spawn.h"
 #include "TestClient.h"
+#include "UserInput.h"
 #include "app/shell/ChannelPath.h"
 #include "app/shell/CommandClient.h"
 #include "engine/settings/Config.h"
 
 using namespace tessaline;
-using namespace tessaline::testing;
 using tessaline::xtest::ClientBuilder;
 using tessaline::xtest::ManagerOptions;
 using tessaline::xtest::ManagerProcess;
@@ -124,42 +126,46 @@ Config storedConfig(const fs::path& file) {
     return configFromJSON(root["config"]).value_or(Config());
 }
 
+// Waits for the program to end; its exit status.
+int exitStatus(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void stop(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    exitStatus(pid);
+}
+
 class SettingsWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        bus = new SessionBus();
-        if (bus->address().empty()) return;
+        bus.emplace();
         ::setenv("DISPLAY", XServer::shared().display().c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().c_str(), 1);
         atspi_init();
     }
-    static void TearDownTestSuite() {
-        delete bus;
-        bus = nullptr;
-    }
+    static void TearDownTestSuite() { bus.reset(); }
 
-    void SetUp() override {
-        if (bus->address().empty()) GTEST_SKIP() << "dbus-daemon did not start";
-    }
-
-    // The settings program's environment for a user whose home is `home`.
-    static std::map<std::string, std::string> environment(const fs::path& home) {
-        return {{"DISPLAY", XServer::shared().display()},
-                {"DBUS_SESSION_BUS_ADDRESS", bus->address()},
-                {"HOME", home.string()},
-                {"XDG_CONFIG_HOME", (home / ".config").string()},
-                {"XDG_RUNTIME_DIR", (home / "runtime").string()},
-                {"ASAN_OPTIONS", "detect_leaks=0"},  // the toolkit keeps caches until exit
-                {"GSETTINGS_BACKEND", "memory"}};
-    }
-    static Process settingsProgram(std::vector<std::string> args, std::map<std::string, std::string> env) {
+    // The settings program for a user whose home is `home`; what it prints
+    // goes to settings.out there.
+    static pid_t settingsProgram(std::vector<std::string> args, const fs::path& home,
+                                 const std::string& busAddress = bus->address()) {
         args.insert(args.begin(), TESSALINE_SETTINGS_PROGRAM);
-        return start(args, env, true);
+        fs::create_directories(home);
+        // The toolkit keeps caches until exit: no leak report.
+        const auto environment = xtest::environmentWith({{"DBUS_SESSION_BUS_ADDRESS", busAddress},
+                                                         {"HOME", home.string()},
+                                                         {"XDG_CONFIG_HOME", (home / ".config").string()},
+                                                         {"XDG_RUNTIME_DIR", (home / "runtime").string()},
+                                                         {"ASAN_OPTIONS", "detect_leaks=0"},
+                                                         {"GSETTINGS_BACKEND", "memory"}});
+        return xtest::spawn({.argv = args, .environment = environment, .output = (home / "settings.out").string()});
     }
     // Brings the open window to `pane` the way a second start does.
     static void showPane(const std::string& pane, const fs::path& home) {
-        Process second = settingsProgram({"--pane", pane}, environment(home));
-        EXPECT_EQ(waitFor(second, 30s), 0);
+        EXPECT_EQ(exitStatus(settingsProgram({"--pane", pane}, home)), 0);
     }
     // The running program's control, once it is on the accessibility bus.
     static Node control(const std::string& role, const std::string& name) {
@@ -172,10 +178,8 @@ protected:
         return found;
     }
 
-    static SessionBus* bus;
+    static inline std::optional<bustest::PrivateBus> bus;
 };
-
-SessionBus* SettingsWindowTest::bus = nullptr;
 
 // The manager's answer to `state`, as the settings window gets it.
 nlohmann::json managerState(ManagerProcess& wm) {
@@ -189,14 +193,6 @@ double appliedGap(ManagerProcess& wm) {
     const auto state = managerState(wm);
     // Only the settings that differ from the defaults are listed.
     return state.contains("config") ? state["config"].value("gap", Config().gap) : -1;
-}
-
-void pressEscape() {
-    xtest::Connection& c = XServer::shared().control();
-    constexpr std::uint8_t escape = 9;  // the evdev keycode of Escape
-    xcb_test_fake_input(c.get(), XCB_KEY_PRESS, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(c.get(), XCB_KEY_RELEASE, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    c.flush();
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
@@ -218,7 +214,7 @@ std::string withGap(double gap) {
 TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAndABrokenFileIsKept) {
     const fs::path home = fs::temp_directory_path() / ("tessaline-window-" + std::to_string(::getpid()));
     const fs::path file = home / ".config/tessaline/settings.json";
-    Process window = settingsProgram({"--pane", "general"}, environment(home));
+    const pid_t window = settingsProgram({"--pane", "general"}, home);
 
     Node follows = control("check box", "Focus follows mouse");
     ASSERT_TRUE(follows) << "the window did not show up on the accessibility bus";
@@ -231,8 +227,7 @@ TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAn
     Node layout = control("list item", "Layout");
     ASSERT_TRUE(layout);
     EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
-    Process second = settingsProgram({"--pane", "layout"}, environment(home));
-    EXPECT_EQ(waitFor(second, 30s), 0);
+    showPane("layout", home);
     EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
 
     EXPECT_TRUE(act(control("check box", "Cycle through 1/4")));
@@ -259,12 +254,10 @@ TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAn
     stop(window);
 
     // Without a session bus the program runs on its own and says so.
-    auto env = environment(home);
-    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (home / "no-bus").string();
-    Process alone = settingsProgram({"--pane", "about"}, env);
-    const auto said = firstErrorLine(alone, 30s);
-    ASSERT_TRUE(said);
-    EXPECT_NE(said->find("running on its own"), std::string::npos) << *said;
+    fs::remove(home / "settings.out");
+    const pid_t alone = settingsProgram({"--pane", "about"}, home, "unix:path=" + (home / "no-bus").string());
+    const auto said = [&] { return readFile(home / "settings.out"); };
+    EXPECT_TRUE(eventually([&] { return said().find("running on its own") != std::string::npos; }, 30s)) << said();
     stop(alone);
     fs::remove_all(home);
 }
@@ -278,7 +271,7 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     xtest::TestClient client = ClientBuilder().title("editor").open();
     wm.sync();
     const fs::path file = wm.home() / ".config/tessaline/settings.json";
-    Process window = settingsProgram({"--pane", "general"}, environment(wm.home()));
+    const pid_t window = settingsProgram({"--pane", "general"}, wm.home());
 
     // The window shows the live manager, and its switch pauses and resumes it.
     Node tiling = control("check box", "Tile windows");
@@ -301,7 +294,7 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     showPane("shortcuts", wm.home());
     ASSERT_TRUE(act(control("push button", "Add a shortcut for Focus right")));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("shortcutsHeld", false); })) << wm.stderrText();
-    pressEscape();
+    xtest::UserInput().chord({xtest::keys::escape});
     EXPECT_TRUE(eventually([&] { return !managerState(wm).value("shortcutsHeld", true); }));
 
     // "Add Running App" offers what the manager sees running.
