@@ -122,6 +122,7 @@ TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesAndFindsALateTrayHost) {
     EXPECT_EQ(paused[0].text, "Paused (off)");
     EXPECT_EQ(paused[2].text, "Resume Tiling  (⌃⌥←)");
     EXPECT_EQ(paused[3].text, "Retile Windows (off)");
+    EXPECT_EQ(paused[4].text, "Overview  (⌃⌥↑) (off)");
     panel.click(service, idOf(menu, "Pause Tiling"));
     panel.click(service, idOf(paused, "Resume Tiling"));
     EXPECT_EQ(choicesReaching(2), (std::vector<std::string>{"retile", "start"}));
