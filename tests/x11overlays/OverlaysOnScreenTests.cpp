@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <xcb/xtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -17,6 +15,7 @@
 #include "ManagerProcess.h"
 #include "Spawn.h"
 #include "TestClient.h"
+#include "UserInput.h"
 #include "overlays/model/StripBarModel.h"
 
 using namespace tessaline::xtest;
@@ -150,31 +149,14 @@ protected:
     xcb_window_t active() { return x().property32(x().root(), x().atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0})[0]; }
 
     void click(Point at) {
-        xcb_connection_t* c = x().get();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x().root(), int16_t(at.x), int16_t(at.y), 0);
-        xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        x().flush();
+        hands.moveTo(at.x, at.y);
+        hands.buttonDown(1);
+        hands.buttonUp(1);
         wm.sync();
     }
 
-    void press(uint32_t keysym) {
-        xcb_connection_t* c = x().get();
-        const xcb_setup_t* setup = xcb_get_setup(c);
-        auto mapping = xcb_get_keyboard_mapping_reply(
-            c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(setup->max_keycode - setup->min_keycode + 1)),
-            nullptr);
-        ASSERT_TRUE(mapping);
-        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping);
-        uint8_t code = 0;
-        for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(mapping) && !code; i += mapping->keysyms_per_keycode) {
-            if (syms[i] == keysym) code = uint8_t(setup->min_keycode + i / mapping->keysyms_per_keycode);
-        }
-        free(mapping);
-        ASSERT_NE(code, 0);
-        xcb_test_fake_input(c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(c, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        x().flush();
+    void pressEscape() {
+        hands.chord({keys::escape});
         wm.sync();
     }
 
@@ -263,6 +245,7 @@ protected:
     }
 
     ManagerProcess wm{options()};
+    UserInput hands;
     std::deque<TestClient> clients;
 };
 
@@ -298,7 +281,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
     expectColour(centre(card), kRed, "the focused window's live preview", 8);
-    press(0xff1b);
+    pressEscape();
     // With a compositor it fades out first.
     waitFor("Escape to close the overview", [&] { return !panel("overview"); }, waitLimit(),
             std::chrono::milliseconds(10));
@@ -339,7 +322,7 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     EXPECT_NE(stateOf("mode").find("off"), std::string::npos) << stateOf("mode");
     // Escape is lent to a pinned timeline.
     act("toggleTimeline", "the timeline again", [&] { return panel("stripBar") == timeline; });
-    press(0xff1b);
+    pressEscape();
     EXPECT_NE(stateOf("mode").find("off"), std::string::npos) << stateOf("mode");
 
     // The overview takes the keyboard, not the focus; its focused card is
