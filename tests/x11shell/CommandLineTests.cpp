@@ -24,7 +24,6 @@ using namespace tessaline::xtest;
 using tessaline::bustest::idOf;
 using tessaline::bustest::Panel;
 using tessaline::bustest::PrivateBus;
-using tessaline::bustest::texts;
 
 namespace {
 
@@ -173,7 +172,6 @@ TEST_F(CommandLine, EveryWordRoundTripsThroughTheRunningManagerWithItsExitStatus
         {{"retile"}, 0, ""},
         {{"update"}, 0, ""},
         {{"frobnicate"}, 2, "Unknown command 'frobnicate'. Try: tessaline help\n"},
-        {{"HELP"}, 2, "Unknown command 'HELP'. Try: tessaline help\n"},
         {{"tessaline://frobnicate"}, 2, "Unknown command 'frobnicate'. Try: tessaline help\n"},
     };
     for (const Expected& e : simple) {
@@ -245,14 +243,9 @@ TEST_F(CommandLine, TheStatusMenuDrivesTheManagerAndOpensItsWindowsUntilQuitEnds
     open("mail");
     open("editor");
 
-    const auto menu = panel.layout(service);
-    const std::vector<std::string> titles{"Tiling 2 windows (off)", "—", "Pause Tiling", "Retile Windows", "Overview",
-                                          "—", "Settings…", "Welcome & Setup…", "About Tessaline",
-                                          "Check for Updates… (off)", "—", "Quit Tessaline"};
-    ASSERT_EQ(menu.size(), titles.size()) << ::testing::PrintToString(texts(menu));
-    for (std::size_t i = 0; i < titles.size(); ++i) EXPECT_TRUE(menu[i].text.starts_with(titles[i])) << menu[i].text;
-
-    // Pausing gives every window back and says so in the menu; resuming tiles them again.
+    // The menu's entries are checked over the bus in the shell tests; here
+    // they drive the running manager. Pausing gives every window back and
+    // says so in the menu; resuming tiles them again.
     const auto choose = [&](const std::vector<tessaline::bustest::MenuLine>& shown, std::string_view title) {
         panel.signals.clear();
         panel.click(service, idOf(shown, title));
@@ -269,7 +262,7 @@ TEST_F(CommandLine, TheStatusMenuDrivesTheManagerAndOpensItsWindowsUntilQuitEnds
             }
         }
     };
-    choose(menu, "Pause Tiling");
+    choose(reading("Tiling 2 windows (off)"), "Pause Tiling");
     const auto paused = reading("Paused (off)");
     EXPECT_EQ(state()["running"], false);
     choose(paused, "Resume Tiling");
