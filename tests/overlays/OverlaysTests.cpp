@@ -16,12 +16,6 @@ Rect grown(const Rect& r, double by) { return {r.x - by, r.y - by, r.width + 2 *
 
 class Overlaid : public OverlayScenario {
 protected:
-    std::vector<WindowID> tile(int count) {
-        std::vector<WindowID> ids;
-        for (int i = 0; i < count; ++i) ids.push_back(openWindow("App" + std::to_string(i)));
-        start();
-        return ids;
-    }
     Rect shownFrame(WindowID id) { return manager().shownFrame(id).value_or(Rect{}); }
     const StripBarPanel* bar() { return overlays.indicator().bar(primary); }
 };
@@ -85,7 +79,7 @@ TEST_F(Overlaid, BorderAndDimFollowTheFocusedWindowGlidingWithoutRepaints) {
 }
 
 TEST_F(Overlaid, TabBarsSitAboveTheActiveTabAndSelectByClick) {
-    const auto ids = tile(2);
+    tile(2);
     perform(Action::focusLast);
     perform(Action::stackLeft);
     perform(Action::toggleTabbed);
@@ -105,7 +99,6 @@ TEST_F(Overlaid, TabBarsSitAboveTheActiveTabAndSelectByClick) {
     // A stop leaves nothing on screen.
     manager().stop();
     EXPECT_TRUE(panels.shown().empty());
-    (void)ids;
 }
 
 TEST_F(Overlaid, TheStripBarFadesAfterAMomentUnlessHeldOrUnderThePointer) {

@@ -31,13 +31,7 @@ protected:
         config.focusBorder = true;
         config.dimInactive = true;
         config.borderColor = {1, 0.5, 0, 1};
-    }
-    std::vector<WindowID> tile(int count) {
-        std::vector<WindowID> ids;
-        for (int i = 0; i < count; ++i) ids.push_back(openWindow("App" + std::to_string(i)));
         panels.icons[app("App1")] = solidIcon(0xffff0000);
-        start();
-        return ids;
     }
     Pixels render(PanelKind kind, bool composited = true) {
         return Pixels(panel(kind)->render(composited));
