@@ -1,42 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-
+#include "Files.h"
 #include "settings/model/SharedSettings.h"
 
 using namespace tessaline;
 using namespace tessaline::prefs;
-namespace fs = std::filesystem;
+using namespace tessaline::prefs::testing;
 using Result = SharedSettings::EditResult;
-
-namespace {
-
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tessaline-prefs-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-}  // namespace
 
 TEST(SharedSettingsTest, TheWindowAndTheManagerEditOneFileWithoutLosingEachOthersChanges) {
     TempFolder folder;

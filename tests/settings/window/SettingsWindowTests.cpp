@@ -13,9 +13,9 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "../../shell/PrivateBus.h"
+#include "../Files.h"
 #include "ManagerProcess.h"
 #include "Spawn.h"
 #include "TestClient.h"
@@ -25,6 +25,7 @@
 #include "engine/settings/Config.h"
 
 using namespace tessaline;
+using tessaline::prefs::testing::readFile;
 using tessaline::xtest::ClientBuilder;
 using tessaline::xtest::ManagerOptions;
 using tessaline::xtest::ManagerProcess;
@@ -111,13 +112,6 @@ bool eventually(const std::function<bool()>& done, std::chrono::seconds limit = 
         if (done()) return true;
     }
     return false;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 Config storedConfig(const fs::path& file) {
