@@ -179,7 +179,9 @@ TEST_F(CommandLine, EveryWordRoundTripsThroughTheRunningManagerWithItsExitStatus
         EXPECT_EQ(ran.status, e.status) << e.arguments[0];
         EXPECT_EQ(ran.output, e.output) << e.arguments[0];
     }
-    EXPECT_TRUE(tessaline({"help"}).output.starts_with("Usage: tessaline <command>\n\nCommands:\n"));
+    const Ran help = tessaline({"help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.output.starts_with("Usage: tessaline <command>\n\nCommands:\n"));
 
     // Action names in any case, with hyphens, and as URLs in both forms.
     const std::pair<std::vector<std::string>, TestClient*> moves[] = {
