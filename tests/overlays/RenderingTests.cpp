@@ -127,7 +127,6 @@ TEST_F(Rendering, TheStateReportsTellTheLookTheTimelineAndTheOverview) {
     const auto glass = overlays.glassReport();
     EXPECT_EQ(glass.at("compositor"), 0);
     EXPECT_EQ(glass.at("dim.amount"), 0);  // no dimming without a compositor
-    EXPECT_EQ(glass.at("border.width"), 3);
 
     perform(Action::toggleTimeline);
     EXPECT_EQ(overlays.timelineReport().at("mode"), "pinned");
