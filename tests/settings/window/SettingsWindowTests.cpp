@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "../../shell/PrivateBus.h"
@@ -36,20 +37,10 @@ using namespace std::chrono_literals;
 namespace {
 
 // Owns one reference to an accessible object.
-struct Node {
-    AtspiAccessible* object = nullptr;
-    Node() = default;
-    explicit Node(AtspiAccessible* o) : object(o) {}
-    Node(Node&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
-    Node& operator=(Node&& other) noexcept {
-        std::swap(object, other.object);
-        return *this;
-    }
-    ~Node() {
-        if (object) g_object_unref(object);
-    }
-    explicit operator bool() const { return object != nullptr; }
+struct Unref {
+    void operator()(AtspiAccessible* object) const { g_object_unref(object); }
 };
+using Node = std::unique_ptr<AtspiAccessible, Unref>;
 
 std::string text(gchar* owned) {
     std::string s = owned ? owned : "";
@@ -66,15 +57,15 @@ Node find(AtspiAccessible* root, const std::string& role, const std::string& nam
     for (int i = 0; i < count; ++i) {
         Node child(atspi_accessible_get_child_at_index(root, i, nullptr));
         if (!child) continue;
-        if (Node found = find(child.object, role, name)) return found;
+        if (Node found = find(child.get(), role, name)) return found;
     }
     return {};
 }
 
 bool hasState(const Node& node, AtspiStateType state) {
     // States are cached from events, which the toolkit does not send for everything.
-    atspi_accessible_clear_cache(node.object);
-    AtspiStateSet* set = atspi_accessible_get_state_set(node.object);
+    atspi_accessible_clear_cache(node.get());
+    AtspiStateSet* set = atspi_accessible_get_state_set(node.get());
     const bool has = atspi_state_set_contains(set, state);
     g_object_unref(set);
     return has;
@@ -82,7 +73,7 @@ bool hasState(const Node& node, AtspiStateType state) {
 
 // Performs the control's action (a click, a toggle); false when it refused.
 bool act(const Node& node) {
-    AtspiAction* action = node ? atspi_accessible_get_action_iface(node.object) : nullptr;
+    AtspiAction* action = node ? atspi_accessible_get_action_iface(node.get()) : nullptr;
     if (!action) return false;
     const bool done = atspi_action_do_action(action, 0, nullptr);
     g_object_unref(action);
@@ -90,15 +81,15 @@ bool act(const Node& node) {
 }
 
 double value(const Node& node) {
-    atspi_accessible_clear_cache(node.object);
-    AtspiValue* v = atspi_accessible_get_value_iface(node.object);
+    atspi_accessible_clear_cache(node.get());
+    AtspiValue* v = atspi_accessible_get_value_iface(node.get());
     const double current = v ? atspi_value_get_current_value(v, nullptr) : -1;
     if (v) g_object_unref(v);
     return current;
 }
 
 bool setValue(const Node& node, double to) {
-    AtspiValue* v = node ? atspi_accessible_get_value_iface(node.object) : nullptr;
+    AtspiValue* v = node ? atspi_accessible_get_value_iface(node.get()) : nullptr;
     const bool done = v && atspi_value_set_current_value(v, to, nullptr);
     if (v) g_object_unref(v);
     return done;
@@ -166,7 +157,7 @@ protected:
         Node found;
         eventually([&] {
             Node desktop(atspi_get_desktop(0));
-            found = find(desktop.object, role, name);
+            found = find(desktop.get(), role, name);
             return bool(found);
         });
         return found;
