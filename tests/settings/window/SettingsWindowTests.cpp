@@ -1,7 +1,6 @@
-// The settings program on the test X server, alone and beside a running
-// manager: controls found through the accessibility tree, changed the way a
-// screen reader would, then the settings file and the manager's `state` read
-// back.
+// The settings program on the test X server beside a running manager:
+// controls found through the accessibility tree, changed the way a screen
+// reader would, then the settings file and the manager's `state` read back.
 
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
@@ -196,51 +195,7 @@ std::string withGap(double gap) {
 
 }  // namespace
 
-TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAndABrokenFileIsKept) {
-    const fs::path home = fs::temp_directory_path() / ("tessaline-window-" + std::to_string(::getpid()));
-    const fs::path file = home / ".config/tessaline/settings.json";
-    const pid_t window = settingsProgram({"--pane", "general"}, home);
-
-    Node follows = control("check box", "Focus follows mouse");
-    ASSERT_TRUE(follows) << "the window did not show up on the accessibility bus";
-    EXPECT_FALSE(fs::exists(file)) << "opening the window writes nothing";
-    ASSERT_TRUE(act(follows));
-    EXPECT_TRUE(eventually([&] { return hasState(follows, ATSPI_STATE_CHECKED); }));
-    EXPECT_TRUE(storedConfig(file).focusFollowsMouse);
-
-    // A second start hands its pane to the first window and ends.
-    Node layout = control("list item", "Layout");
-    ASSERT_TRUE(layout);
-    EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
-    showPane("layout", home);
-    EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
-
-    EXPECT_TRUE(act(control("check box", "Cycle through 1/4")));
-    EXPECT_TRUE(eventually([&] { return storedConfig(file).presetWidths.size() == 4; }));
-    EXPECT_EQ(storedConfig(file).presetWidths.front(), 0.25);
-    EXPECT_TRUE(storedConfig(file).focusFollowsMouse) << "each edit keeps the others";
-
-    // A broken file is pointed out, the controls wait for it to be repaired,
-    // and it is never written over. (Hand edits are followed in the next test.)
-    const std::string broken = "{\"config\": {\"gap\": 30,";
-    std::ofstream(file) << broken;
-    Node setAside = control("push button", "Set Aside");
-    EXPECT_TRUE(eventually([&] { return hasState(setAside, ATSPI_STATE_VISIBLE); }));
-    act(follows);
-    EXPECT_EQ(readFile(file), broken);
-
-    stop(window);
-
-    // Without a session bus the program runs on its own and says so.
-    fs::remove(home / "settings.out");
-    const pid_t alone = settingsProgram({"--pane", "about"}, home, "unix:path=" + (home / "no-bus").string());
-    const auto said = [&] { return readFile(home / "settings.out"); };
-    EXPECT_TRUE(eventually([&] { return said().find("running on its own") != std::string::npos; }, 30s)) << said();
-    stop(alone);
-    fs::remove_all(home);
-}
-
-TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeepsItsSettingsWhileTheFileIsBroken) {
+TEST_F(SettingsWindowTest, TheWindowAndTheRunningManagerFollowEachOtherAndHandEditsAndABrokenFileIsNeverWrittenOver) {
     XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}});
     ManagerOptions options = ManagerOptions::tessaline();
     options.files = {{".config/tessaline/settings.json", withGap(10)}};
@@ -249,24 +204,39 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     xtest::TestClient client = ClientBuilder().title("editor").open();
     wm.sync();
     const fs::path file = wm.home() / ".config/tessaline/settings.json";
+    const std::string before = readFile(file);
     const pid_t window = settingsProgram({"--pane", "general"}, wm.home());
 
     // The window shows the live manager, and its switch pauses and resumes it.
     Node tiling = control("check box", "Tile windows");
     ASSERT_TRUE(tiling) << "the window did not show up on the accessibility bus";
+    EXPECT_EQ(readFile(file), before) << "opening the window writes nothing";
     EXPECT_TRUE(eventually([&] { return hasState(tiling, ATSPI_STATE_CHECKED); }));
     ASSERT_TRUE(act(tiling));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", true) == false; }));
     ASSERT_TRUE(act(tiling));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", false); }));
 
-    // A control is saved and takes effect in the manager at once.
+    // Controls are saved and take effect in the manager at once.
+    Node follows = control("check box", "Focus follows mouse");
+    ASSERT_TRUE(act(follows));
+    EXPECT_TRUE(eventually([&] { return storedConfig(file).focusFollowsMouse; }));
     Node spacing = control("slider", "Spacing");
     ASSERT_TRUE(setValue(spacing, 24));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 24; }));
     EXPECT_EQ(storedConfig(file).gap, 24);
     wm.sync();
     EXPECT_EQ(client.geometry()->y, 24) << "the editor's column moved in from the edge";
+
+    // A second start hands its pane to the first window and ends.
+    Node layout = control("list item", "Layout");
+    ASSERT_TRUE(layout);
+    EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
+    showPane("layout", wm.home());
+    EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
+    EXPECT_TRUE(act(control("check box", "Cycle through 1/4")));
+    EXPECT_TRUE(eventually([&] { return storedConfig(file).presetWidths.size() == 4; }));
+    EXPECT_EQ(storedConfig(file).presetWidths.front(), 0.25);
 
     // Recording a shortcut holds the manager's; Escape ends it and gives them back.
     showPane("shortcuts", wm.home());
@@ -285,11 +255,14 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     writeFile(file, withGap(16));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 16 && value(spacing) == 16; }));
 
-    // A broken file is reported and left alone; the manager keeps what it had
-    // until a good file appears.
+    // A broken file is pointed out and left alone, the window's controls
+    // write nothing, and the manager keeps what it had until a good file appears.
     const std::string broken = "{\"config\": {\"gap\": 30,";
     std::ofstream(file) << broken;  // in place, as some editors save
     EXPECT_TRUE(eventually([&] { return managerState(wm)["settingsProblem"].is_string(); }));
+    Node setAside = control("push button", "Set Aside");
+    EXPECT_TRUE(eventually([&] { return hasState(setAside, ATSPI_STATE_VISIBLE); }));
+    act(follows);
     EXPECT_EQ(appliedGap(wm), 16);
     EXPECT_EQ(readFile(file), broken);
     writeFile(file, withGap(12));
@@ -302,7 +275,14 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     fs::create_directories(file.parent_path());
     writeFile(file, withGap(14));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 14; }));
-
     stop(window);
+
+    // Without a session bus the program runs on its own and says so.
+    const fs::path out = wm.home() / "settings.out";
+    fs::remove(out);
+    const pid_t alone = settingsProgram({"--pane", "about"}, wm.home(), "unix:path=" + (wm.home() / "no-bus").string());
+    EXPECT_TRUE(eventually([&] { return readFile(out).find("running on its own") != std::string::npos; }, 30s))
+        << readFile(out);
+    stop(alone);
     EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
 }
