@@ -38,17 +38,6 @@ std::string readFile(const fs::path& path) {
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
-// The manager, with a stand-in settings program that tells the test each time
-// it is started, and with what arguments.
-ManagerOptions withSettingsRecorder(std::vector<std::pair<std::string, std::string>> environment = {}) {
-    ManagerOptions options = ManagerOptions::tessaline();
-    options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
-                     {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
-    options.environment = {{"TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program"}};
-    options.environment.insert(options.environment.end(), environment.begin(), environment.end());
-    return options;
-}
-
 class CommandLine : public ::testing::Test {
 protected:
     struct Ran {
@@ -58,9 +47,16 @@ protected:
 
     void SetUp() override { XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}}); }
 
-    // Starts the manager, with these variables besides its own.
+    // Starts the manager, with these variables besides its own, and a
+    // stand-in settings program that tells the test each time it is started,
+    // and with what arguments.
     void launch(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        wm_.emplace(withSettingsRecorder(std::move(environment)));
+        ManagerOptions options = ManagerOptions::tessaline();
+        options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
+                         {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
+        options.environment = std::move(environment);
+        options.environment.emplace_back("TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program");
+        wm_.emplace(options);
         const fs::path fifo = wm().home() / "settings.fifo";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         // Our own writer keeps the pipe from reporting a hang-up between starts.
