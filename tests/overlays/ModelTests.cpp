@@ -50,14 +50,8 @@ TEST(StripBarDropTargets, LandBetweenAndInsideTilesAndNeverAsANoOp) {
     model.expanded = true;
     model.metrics = StripBarModel::metricsFor(3, 3, true, false, TimelineLook::classic, 1360);
     const auto tile = [](int column, std::vector<WindowID> ids) {
-        Tile t;
-        t.id = ids.front();
-        t.column = column;
-        for (WindowID id : ids) {
-            Chip chip;
-            chip.id = id;
-            t.windows.push_back(chip);
-        }
+        Tile t{.id = ids.front(), .column = column};
+        for (WindowID id : ids) t.windows.push_back(Chip{.id = id});
         return t;
     };
     model.tiles = {tile(0, {1}), tile(1, {2, 3, 4}), tile(2, {5})};
@@ -97,13 +91,8 @@ TEST(OverviewNavigation, ArrowsWalkColumnsAndRowsAndStopAtTheEdges) {
     // A | B C D | E, C focused; each card's frame in canvas points.
     OverviewModel model;
     const auto card = [](WindowID id, int column, int row, double y, double height, bool focused = false) {
-        Card c;
-        c.id = id;
-        c.column = column;
-        c.row = row;
-        c.frame = {column * 100.0, y, 90, height};
-        c.focused = focused;
-        return c;
+        return Card{
+            .id = id, .column = column, .row = row, .frame = {column * 100.0, y, 90, height}, .focused = focused};
     };
     model.cards = {card(1, 0, 0, 0, 100), card(2, 1, 0, 0, 30), card(3, 1, 1, 35, 30, true),
                    card(4, 1, 2, 70, 30), card(5, 2, 0, 0, 100)};
@@ -121,11 +110,7 @@ TEST(OverviewCanvas, IsCentredOrScrollsToTheSelectionButNoFurtherThanTheCards) {
     OverviewModel model;
     model.size = {5000, 400};
     model.viewport = {0, 0, 300, 400};
-    model.cards.resize(2);
-    model.cards[0].id = 1;
-    model.cards[0].frame = {4800, 0, 200, 400};
-    model.cards[1].id = 2;
-    model.cards[1].frame = {2400, 0, 200, 400};
+    model.cards = {Card{.id = 1, .frame = {4800, 0, 200, 400}}, Card{.id = 2, .frame = {2400, 0, 200, 400}}};
     const Size panel{1440, 900};
     EXPECT_EQ(model.canvasOrigin(panel), (Point{56, 250}));  // the screen's own cards, at the left
     model.selected = 1;

@@ -85,6 +85,13 @@ protected:
         settle();
     }
     void settle(double seconds = 2.0) { desk.advance(seconds); }
+    // Opens `count` windows of their own apps, App0…, and starts tiling them.
+    std::vector<WindowID> tile(int count) {
+        std::vector<WindowID> ids;
+        for (int i = 0; i < count; ++i) ids.push_back(openWindow("App" + std::to_string(i)));
+        start();
+        return ids;
+    }
     void destroyManager() { wm_.reset(); }
 
     ProcessID app(const std::string& name) {

@@ -31,13 +31,7 @@ protected:
         config.focusBorder = true;
         config.dimInactive = true;
         config.borderColor = {1, 0.5, 0, 1};
-    }
-    std::vector<WindowID> tile(int count) {
-        std::vector<WindowID> ids;
-        for (int i = 0; i < count; ++i) ids.push_back(openWindow("App" + std::to_string(i)));
         panels.icons[app("App1")] = solidIcon(0xffff0000);
-        start();
-        return ids;
     }
     Pixels render(PanelKind kind, bool composited = true) {
         return Pixels(panel(kind)->render(composited));
@@ -133,7 +127,6 @@ TEST_F(Rendering, TheStateReportsTellTheLookTheTimelineAndTheOverview) {
     const auto glass = overlays.glassReport();
     EXPECT_EQ(glass.at("compositor"), 0);
     EXPECT_EQ(glass.at("dim.amount"), 0);  // no dimming without a compositor
-    EXPECT_EQ(glass.at("border.width"), 3);
 
     perform(Action::toggleTimeline);
     EXPECT_EQ(overlays.timelineReport().at("mode"), "pinned");

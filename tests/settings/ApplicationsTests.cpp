@@ -1,36 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "Files.h"
 #include "settings/model/Applications.h"
 #include "settings/model/Autostart.h"
 #include "settings/model/Status.h"
 
 using namespace tessaline;
 using namespace tessaline::prefs;
-namespace fs = std::filesystem;
+using namespace tessaline::prefs::testing;
 
 namespace {
-
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tessaline-apps-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string entry(const std::string& name, const std::string& more = "") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\n" + more;
@@ -93,8 +74,7 @@ TEST(ApplicationsTest, LaunchAtLoginWritesAnAutostartEntryThatTheSessionReadsBac
 
     EXPECT_FALSE(Autostart::setEnabled(*path, true, "/opt/my apps/tessaline"));
     EXPECT_TRUE(Autostart::enabled(*path));
-    std::ifstream in(*path);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text = readFile(*path);
     EXPECT_NE(text.find("Exec=\"/opt/my apps/tessaline\"\n"), std::string::npos) << text;
 
     writeFile(*path, text + "Hidden=true\n");

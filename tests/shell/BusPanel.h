@@ -1,25 +1,16 @@
 #pragma once
-// A private session bus (dbus-daemon on a socket of its own) and the panel's
-// side of the status icon's conversation: the tray host reading the icon and
-// its menu, clicking entries, and, when asked, the watcher items register with.
+// The panel's side of the status icon's conversation: the tray host reading
+// the icon and its menu, clicking entries, and, when asked, the watcher items
+// register with.
 
-#include <gtest/gtest.h>
+#include "PrivateBus.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
-#include <fcntl.h>
-#include <poll.h>
 #include <set>
-#include <spawn.h>
-#include <string>
 #include <string_view>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace tessaline::bustest {
 
@@ -28,42 +19,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto deadline = 5s;
 constexpr auto itemPath = "/StatusNotifierItem";
 constexpr auto itemInterface = "org.kde.StatusNotifierItem";
-
-// dbus-daemon on a socket of its own, gone with the object.
-class PrivateBus {
-public:
-    PrivateBus() {
-        int out[2];
-        EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        // It complains of fd limits it may not raise; nothing the test needs.
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"dbus-daemon", "--session", "--print-address", "--nofork", nullptr};
-        EXPECT_EQ(posix_spawnp(&pid_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char c;
-        pollfd waiting{out[0], POLLIN, 0};
-        while (poll(&waiting, 1, 5000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n') address_ += c;
-        ::close(out[0]);
-        EXPECT_FALSE(address_.empty()) << "dbus-daemon printed no address";
-    }
-    ~PrivateBus() { stop(); }
-
-    void stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = 0;
-    }
-    const std::string& address() const { return address_; }
-
-private:
-    pid_t pid_ = 0;
-    std::string address_;
-};
 
 struct MenuLine {
     std::int32_t id = 0;

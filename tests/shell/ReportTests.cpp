@@ -35,24 +35,19 @@ const SetupCheck& find(const std::vector<SetupCheck>& list, const std::string& i
 TEST(Diagnostics, TheReportHasItsSectionsInOrderAndTheEnvironmentInLinuxTerms) {
     FakeManager manager;
     FakeMachine machine;
-    auto environment = Diagnostics::gather(manager, machine);
-    const std::string head = "Tessaline " + std::string(version()) + " (" + std::string(build()) + ")";
-    EXPECT_EQ(Diagnostics::environmentLines(environment),
-              (std::vector<std::string>{
-                  head + ", tiling, X display :3 managed",
-                  "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64 on ThinkPad X1, Intel(R) Core(TM) i7",
-                  "1 display (eDP-1), Displays have separate workspaces on",
-                  "Keyboard de(nodeadkeys)",
-                  "Accessibility settings: none",
-              }));
+    // The running manager's report is read in x11shell; here what it cannot show.
+    auto lines = Diagnostics::environmentLines(Diagnostics::gather(manager, machine));
+    EXPECT_EQ(lines[1], "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64 on ThinkPad X1, Intel(R) Core(TM) i7");
+    EXPECT_EQ(lines[4], "Accessibility settings: none");
 
     manager.isRunning = false;
     machine.monitors = {"eDP-1", "HDMI-1"};
     machine.separate = false;
     machine.accessibility = {"Reduce motion", "Increase contrast"};
-    environment = Diagnostics::gather(manager, machine);
+    auto environment = Diagnostics::gather(manager, machine);
     environment.managesDisplay = false;
-    auto lines = Diagnostics::environmentLines(environment);
+    lines = Diagnostics::environmentLines(environment);
+    const std::string head = "Tessaline " + std::string(version()) + " (" + std::string(build()) + ")";
     EXPECT_EQ(lines[0], head + ", paused, X display :3 not managed");
     EXPECT_EQ(lines[2], "2 displays (eDP-1, HDMI-1), Displays have separate workspaces off");
     EXPECT_EQ(lines[4], "Accessibility settings: Reduce motion, Increase contrast");

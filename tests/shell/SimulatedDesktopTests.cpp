@@ -1,4 +1,5 @@
-// The command center driving a real window manager on the simulated desktop.
+// The command center driving a real window manager on the simulated desktop;
+// x11shell walks every word against the running program.
 
 #include "Fakes.h"
 
@@ -32,22 +33,17 @@ TEST_F(Scenario, CommandsDriveTheWindowManagerAndStopWhenItIsGone) {
     EXPECT_TRUE(center.run("Focus-Last"));
     settle();
     EXPECT_EQ(manager().focusedID, notes);
-
     std::string state;
-    EXPECT_TRUE(center.run("state", [&](std::string text) { state = std::move(text); }));
+    const auto keep = [&](std::string text) { state = std::move(text); };
+    EXPECT_TRUE(center.run("state", keep));
     settle();
-    auto json = nlohmann::json::parse(state);
-    EXPECT_EQ(json["strips"][0]["columns"].size(), 2u);
-    EXPECT_NE(state.find("Inbox"), std::string::npos) << "state shows titles";
-    EXPECT_EQ(json["swipe"], true);
-
-    EXPECT_FALSE(center.run("focus10"));
+    EXPECT_EQ(nlohmann::json::parse(state)["strips"][0]["columns"].size(), 2u);
     EXPECT_TRUE(center.run("STOP"));
     EXPECT_FALSE(manager().running);
 
     destroyManager();
     EXPECT_TRUE(center.run("start"));
-    EXPECT_TRUE(center.run("state", [&](std::string text) { state = std::move(text); }));
+    EXPECT_TRUE(center.run("state", keep));
     EXPECT_EQ(nlohmann::json::parse(state)["strips"], nullptr) << "a manager that is gone answers nothing of it";
 }
 

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <future>
 
 namespace tessaline::shell {
 namespace {
@@ -30,6 +29,29 @@ StatusModel model(bool running, int tiled) {
     return statusModel({.managesDisplay = true, .running = running, .tiledCount = tiled, .bindings = bindings});
 }
 
+// The rest of the menu is read over the bus below.
+TEST(StatusModel, TheIconAndTheFirstEntriesSayWhetherTilingRunsAndWhetherTheDisplayIsManaged) {
+    struct Case {
+        bool managesDisplay, running;
+        StatusIcon icon;
+        const char* first;
+        const char* toggle;
+    };
+    const Case cases[] = {
+        {true, true, StatusIcon::tiling, "Tiling 1 window", "Pause Tiling"},
+        {true, false, StatusIcon::paused, "Paused", "Resume Tiling"},
+        {false, true, StatusIcon::needsDisplay, "Not managing the display", "How to Start Tessaline…"},
+    };
+    for (const Case& c : cases) {
+        const StatusModel model =
+            statusModel({.managesDisplay = c.managesDisplay, .running = c.running, .tiledCount = 1});
+        EXPECT_EQ(model.icon, c.icon) << c.first;
+        EXPECT_EQ(model.menu[0].title, c.first);
+        EXPECT_FALSE(model.menu[0].enabled) << c.first;
+        EXPECT_EQ(model.menu[2].title, c.toggle);
+    }
+}
+
 class StatusIcon : public ::testing::Test {
 protected:
     StatusIcon() {
@@ -41,41 +63,22 @@ protected:
     std::unique_ptr<StatusItem> makeItem(StatusModel first, StatusItem::Current current = {}) {
         return loop.call([&] {
             return std::make_unique<StatusItem>(
-                loop, std::move(first),
-                [this](const std::string& id) {
-                    std::lock_guard lock(mutex);
-                    chosen.push_back(id);
-                    if (chosen.size() == expected) reached.set_value();
-                },
-                std::move(current));
+                loop, std::move(first), [this](const std::string& id) { chosen.push_back(id); }, std::move(current));
         });
     }
-    // Waits for the choices to number `count`, and answers them.
-    std::vector<std::string> choicesReaching(std::size_t count) {
-        std::future<void> done;
-        {
-            std::lock_guard lock(mutex);
-            reached = {};
-            done = reached.get_future();
-            expected = count;
-            if (chosen.size() >= count) reached.set_value();
-        }
-        done.wait_for(deadline);
-        std::lock_guard lock(mutex);
-        return chosen;
+    // The choices so far: a click is answered once its choice is posted to the loop.
+    std::vector<std::string> choices() {
+        return loop.call([&] { return chosen; });
     }
     void destroy(std::unique_ptr<StatusItem>& item) {
         loop.call([&] { item.reset(); });
     }
 
     TestLoop loop;
-    std::mutex mutex;
-    std::vector<std::string> chosen;
-    std::size_t expected = 0;
-    std::promise<void> reached;
+    std::vector<std::string> chosen;  // on the loop thread
 };
 
-TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesAndFindsALateTrayHost) {
+TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesFindsALateTrayHostAndOutlivesTheBus) {
     PrivateBus daemon;
     setenv("DBUS_SESSION_BUS_ADDRESS", daemon.address().c_str(), 1);
     Panel panel(daemon.address());
@@ -106,7 +109,7 @@ TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesAndFindsALateTrayHost) {
     // A disabled entry does nothing; an enabled one reaches the manager.
     panel.click(service, idOf(menu, "Check for Updates"));
     panel.click(service, idOf(menu, "Retile Windows"));
-    EXPECT_EQ(choicesReaching(1), std::vector<std::string>{"retile"});
+    EXPECT_EQ(choices(), std::vector<std::string>{"retile"});
 
     // No host so far, said once; the host that starts now is told of the icon.
     EXPECT_EQ(logged("no tray host"), 1);
@@ -122,9 +125,10 @@ TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesAndFindsALateTrayHost) {
     EXPECT_EQ(paused[0].text, "Paused (off)");
     EXPECT_EQ(paused[2].text, "Resume Tiling  (⌃⌥←)");
     EXPECT_EQ(paused[3].text, "Retile Windows (off)");
+    EXPECT_EQ(paused[4].text, "Overview  (⌃⌥↑) (off)");
     panel.click(service, idOf(menu, "Pause Tiling"));
     panel.click(service, idOf(paused, "Resume Tiling"));
-    EXPECT_EQ(choicesReaching(2), (std::vector<std::string>{"retile", "start"}));
+    EXPECT_EQ(choices(), (std::vector<std::string>{"retile", "start"}));
 
     // The menu is read afresh when it opens.
     {
@@ -141,11 +145,11 @@ TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesAndFindsALateTrayHost) {
     loop.call([&] { item->update(model(true, 2)); });
     EXPECT_EQ(logged("lost the session bus"), 1);
     destroy(item);
-}
 
-TEST_F(StatusIcon, WithoutASessionBusSaysSoOnceAndCarriesOn) {
+    // Without a session bus at all it says so once and carries on.
+    LogStore::shared().clear();
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tessaline-bus", 1);
-    auto item = makeItem(model(true, 3));
+    item = makeItem(model(true, 3));
     loop.call([&] { item->update(model(false, 3)); });
     EXPECT_EQ(logged("no session bus"), 1);
     EXPECT_EQ(logged("status icon"), 1);

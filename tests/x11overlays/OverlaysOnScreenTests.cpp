@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <xcb/xtest.h>
+#include <nlohmann/json.hpp>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,6 +17,7 @@
 #include "ManagerProcess.h"
 #include "Spawn.h"
 #include "TestClient.h"
+#include "UserInput.h"
 #include "overlays/model/StripBarModel.h"
 
 using namespace tessaline::xtest;
@@ -150,31 +151,14 @@ protected:
     xcb_window_t active() { return x().property32(x().root(), x().atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0})[0]; }
 
     void click(Point at) {
-        xcb_connection_t* c = x().get();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x().root(), int16_t(at.x), int16_t(at.y), 0);
-        xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        x().flush();
+        hands.moveTo(at.x, at.y);
+        hands.buttonDown(1);
+        hands.buttonUp(1);
         wm.sync();
     }
 
-    void press(uint32_t keysym) {
-        xcb_connection_t* c = x().get();
-        const xcb_setup_t* setup = xcb_get_setup(c);
-        auto mapping = xcb_get_keyboard_mapping_reply(
-            c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(setup->max_keycode - setup->min_keycode + 1)),
-            nullptr);
-        ASSERT_TRUE(mapping);
-        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping);
-        uint8_t code = 0;
-        for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(mapping) && !code; i += mapping->keysyms_per_keycode) {
-            if (syms[i] == keysym) code = uint8_t(setup->min_keycode + i / mapping->keysyms_per_keycode);
-        }
-        free(mapping);
-        ASSERT_NE(code, 0);
-        xcb_test_fake_input(c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(c, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        x().flush();
+    void pressEscape() {
+        hands.chord({keys::escape});
         wm.sync();
     }
 
@@ -241,16 +225,12 @@ protected:
         waitFor(what, done, waitLimit(), std::chrono::milliseconds(10));
     }
 
-    std::string stateOf(const std::string& key) {
-        const std::string state = command("state");
-        const auto at = state.find("\"" + key + "\"");
-        return at == std::string::npos ? "" : state.substr(at, state.find('\n', at) - at);
-    }
+    nlohmann::json state() { return nlohmann::json::parse(command("state"), nullptr, false); }
 
     // The overview's selected card as its `state` line tells: the window and
     // where the card is on the screen.
     std::pair<xcb_window_t, Rect> selectedCard() {
-        const std::string overview = stateOf("overview");
+        const std::string overview = state().value("overview", "");
         const auto at = overview.find("selected #");
         unsigned window = 0;
         Rect card;
@@ -263,6 +243,7 @@ protected:
     }
 
     ManagerProcess wm{options()};
+    UserInput hands;
     std::deque<TestClient> clients;
 };
 
@@ -298,7 +279,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
     expectColour(centre(card), kRed, "the focused window's live preview", 8);
-    press(0xff1b);
+    pressEscape();
     // With a compositor it fades out first.
     waitFor("Escape to close the overview", [&] { return !panel("overview"); }, waitLimit(),
             std::chrono::milliseconds(10));
@@ -336,11 +317,11 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     expectColour({chip(1).x - 2, centre(chip(1)).y}, kAccent, "the focused window's chip is ringed");
     click(centre(chip(0)));
     EXPECT_EQ(active(), a.window());
-    EXPECT_NE(stateOf("mode").find("off"), std::string::npos) << stateOf("mode");
+    EXPECT_EQ(state()["timeline"]["mode"], "off");
     // Escape is lent to a pinned timeline.
     act("toggleTimeline", "the timeline again", [&] { return panel("stripBar") == timeline; });
-    press(0xff1b);
-    EXPECT_NE(stateOf("mode").find("off"), std::string::npos) << stateOf("mode");
+    pressEscape();
+    EXPECT_EQ(state()["timeline"]["mode"], "off");
 
     // The overview takes the keyboard, not the focus; its focused card is
     // ringed; a click on another card focuses that window and gives the keyboard back.

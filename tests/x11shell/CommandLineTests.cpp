@@ -24,7 +24,6 @@ using namespace tessaline::xtest;
 using tessaline::bustest::idOf;
 using tessaline::bustest::Panel;
 using tessaline::bustest::PrivateBus;
-using tessaline::bustest::texts;
 
 namespace {
 
@@ -39,17 +38,6 @@ std::string readFile(const fs::path& path) {
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
-// The manager, with a stand-in settings program that tells the test each time
-// it is started, and with what arguments.
-ManagerOptions withSettingsRecorder(std::vector<std::pair<std::string, std::string>> environment = {}) {
-    ManagerOptions options = ManagerOptions::tessaline();
-    options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
-                     {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
-    options.environment = {{"TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program"}};
-    options.environment.insert(options.environment.end(), environment.begin(), environment.end());
-    return options;
-}
-
 class CommandLine : public ::testing::Test {
 protected:
     struct Ran {
@@ -59,9 +47,16 @@ protected:
 
     void SetUp() override { XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}}); }
 
-    // Starts the manager, with these variables besides its own.
+    // Starts the manager, with these variables besides its own, and a
+    // stand-in settings program that tells the test each time it is started,
+    // and with what arguments.
     void launch(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        wm_.emplace(withSettingsRecorder(std::move(environment)));
+        ManagerOptions options = ManagerOptions::tessaline();
+        options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
+                         {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
+        options.environment = std::move(environment);
+        options.environment.emplace_back("TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program");
+        wm_.emplace(options);
         const fs::path fifo = wm().home() / "settings.fifo";
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         // Our own writer keeps the pipe from reporting a hang-up between starts.
@@ -173,7 +168,6 @@ TEST_F(CommandLine, EveryWordRoundTripsThroughTheRunningManagerWithItsExitStatus
         {{"retile"}, 0, ""},
         {{"update"}, 0, ""},
         {{"frobnicate"}, 2, "Unknown command 'frobnicate'. Try: tessaline help\n"},
-        {{"HELP"}, 2, "Unknown command 'HELP'. Try: tessaline help\n"},
         {{"tessaline://frobnicate"}, 2, "Unknown command 'frobnicate'. Try: tessaline help\n"},
     };
     for (const Expected& e : simple) {
@@ -181,7 +175,9 @@ TEST_F(CommandLine, EveryWordRoundTripsThroughTheRunningManagerWithItsExitStatus
         EXPECT_EQ(ran.status, e.status) << e.arguments[0];
         EXPECT_EQ(ran.output, e.output) << e.arguments[0];
     }
-    EXPECT_TRUE(tessaline({"help"}).output.starts_with("Usage: tessaline <command>\n\nCommands:\n"));
+    const Ran help = tessaline({"help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.output.starts_with("Usage: tessaline <command>\n\nCommands:\n"));
 
     // Action names in any case, with hyphens, and as URLs in both forms.
     const std::pair<std::vector<std::string>, TestClient*> moves[] = {
@@ -245,14 +241,9 @@ TEST_F(CommandLine, TheStatusMenuDrivesTheManagerAndOpensItsWindowsUntilQuitEnds
     open("mail");
     open("editor");
 
-    const auto menu = panel.layout(service);
-    const std::vector<std::string> titles{"Tiling 2 windows (off)", "—", "Pause Tiling", "Retile Windows", "Overview",
-                                          "—", "Settings…", "Welcome & Setup…", "About Tessaline",
-                                          "Check for Updates… (off)", "—", "Quit Tessaline"};
-    ASSERT_EQ(menu.size(), titles.size()) << ::testing::PrintToString(texts(menu));
-    for (std::size_t i = 0; i < titles.size(); ++i) EXPECT_TRUE(menu[i].text.starts_with(titles[i])) << menu[i].text;
-
-    // Pausing gives every window back and says so in the menu; resuming tiles them again.
+    // The menu's entries are checked over the bus in the shell tests; here
+    // they drive the running manager. Pausing gives every window back and
+    // says so in the menu; resuming tiles them again.
     const auto choose = [&](const std::vector<tessaline::bustest::MenuLine>& shown, std::string_view title) {
         panel.signals.clear();
         panel.click(service, idOf(shown, title));
@@ -269,7 +260,7 @@ TEST_F(CommandLine, TheStatusMenuDrivesTheManagerAndOpensItsWindowsUntilQuitEnds
             }
         }
     };
-    choose(menu, "Pause Tiling");
+    choose(reading("Tiling 2 windows (off)"), "Pause Tiling");
     const auto paused = reading("Paused (off)");
     EXPECT_EQ(state()["running"], false);
     choose(paused, "Resume Tiling");

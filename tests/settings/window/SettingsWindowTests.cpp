@@ -1,28 +1,31 @@
-// The settings program on the test X server, alone and beside a running
-// manager: controls found through the accessibility tree, changed the way a
-// screen reader would, then the settings file and the manager's `state` read
-// back.
+// The settings program on the test X server beside a running manager:
+// controls found through the accessibility tree, changed the way a screen
+// reader would, then the settings file and the manager's `state` read back.
 
 #include <atspi/atspi.h>
 #include <gtest/gtest.h>
-#include <xcb/xtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "../../shell/PrivateBus.h"
+#include "../Files.h"
 #include "ManagerProcess.h"
-#include "SessionBus.h"
+#include "Spawn.h"
 #include "TestClient.h"
+#include "UserInput.h"
 #include "app/shell/ChannelPath.h"
 #include "app/shell/CommandClient.h"
 #include "engine/settings/Config.h"
 
 using namespace tessaline;
-using namespace tessaline::testing;
+using tessaline::prefs::testing::readFile;
 using tessaline::xtest::ClientBuilder;
 using tessaline::xtest::ManagerOptions;
 using tessaline::xtest::ManagerProcess;
@@ -33,20 +36,10 @@ using namespace std::chrono_literals;
 namespace {
 
 // Owns one reference to an accessible object.
-struct Node {
-    AtspiAccessible* object = nullptr;
-    Node() = default;
-    explicit Node(AtspiAccessible* o) : object(o) {}
-    Node(Node&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
-    Node& operator=(Node&& other) noexcept {
-        std::swap(object, other.object);
-        return *this;
-    }
-    ~Node() {
-        if (object) g_object_unref(object);
-    }
-    explicit operator bool() const { return object != nullptr; }
+struct Unref {
+    void operator()(AtspiAccessible* object) const { g_object_unref(object); }
 };
+using Node = std::unique_ptr<AtspiAccessible, Unref>;
 
 std::string text(gchar* owned) {
     std::string s = owned ? owned : "";
@@ -63,15 +56,15 @@ Node find(AtspiAccessible* root, const std::string& role, const std::string& nam
     for (int i = 0; i < count; ++i) {
         Node child(atspi_accessible_get_child_at_index(root, i, nullptr));
         if (!child) continue;
-        if (Node found = find(child.object, role, name)) return found;
+        if (Node found = find(child.get(), role, name)) return found;
     }
     return {};
 }
 
 bool hasState(const Node& node, AtspiStateType state) {
     // States are cached from events, which the toolkit does not send for everything.
-    atspi_accessible_clear_cache(node.object);
-    AtspiStateSet* set = atspi_accessible_get_state_set(node.object);
+    atspi_accessible_clear_cache(node.get());
+    AtspiStateSet* set = atspi_accessible_get_state_set(node.get());
     const bool has = atspi_state_set_contains(set, state);
     g_object_unref(set);
     return has;
@@ -79,7 +72,7 @@ bool hasState(const Node& node, AtspiStateType state) {
 
 // Performs the control's action (a click, a toggle); false when it refused.
 bool act(const Node& node) {
-    AtspiAction* action = node ? atspi_accessible_get_action_iface(node.object) : nullptr;
+    AtspiAction* action = node ? atspi_accessible_get_action_iface(node.get()) : nullptr;
     if (!action) return false;
     const bool done = atspi_action_do_action(action, 0, nullptr);
     g_object_unref(action);
@@ -87,15 +80,15 @@ bool act(const Node& node) {
 }
 
 double value(const Node& node) {
-    atspi_accessible_clear_cache(node.object);
-    AtspiValue* v = atspi_accessible_get_value_iface(node.object);
+    atspi_accessible_clear_cache(node.get());
+    AtspiValue* v = atspi_accessible_get_value_iface(node.get());
     const double current = v ? atspi_value_get_current_value(v, nullptr) : -1;
     if (v) g_object_unref(v);
     return current;
 }
 
 bool setValue(const Node& node, double to) {
-    AtspiValue* v = node ? atspi_accessible_get_value_iface(node.object) : nullptr;
+    AtspiValue* v = node ? atspi_accessible_get_value_iface(node.get()) : nullptr;
     const bool done = v && atspi_value_set_current_value(v, to, nullptr);
     if (v) g_object_unref(v);
     return done;
@@ -111,71 +104,66 @@ bool eventually(const std::function<bool()>& done, std::chrono::seconds limit = 
     return false;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 Config storedConfig(const fs::path& file) {
     const auto root = nlohmann::json::parse(readFile(file), nullptr, false);
     if (!root.is_object() || !root.contains("config")) return {};
     return configFromJSON(root["config"]).value_or(Config());
 }
 
+// Waits for the program to end; its exit status.
+int exitStatus(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void stop(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    exitStatus(pid);
+}
+
 class SettingsWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        bus = new SessionBus();
-        if (bus->address().empty()) return;
+        bus.emplace();
         ::setenv("DISPLAY", XServer::shared().display().c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().c_str(), 1);
         atspi_init();
     }
-    static void TearDownTestSuite() {
-        delete bus;
-        bus = nullptr;
-    }
+    static void TearDownTestSuite() { bus.reset(); }
 
-    void SetUp() override {
-        if (bus->address().empty()) GTEST_SKIP() << "dbus-daemon did not start";
-    }
-
-    // The settings program's environment for a user whose home is `home`.
-    static std::map<std::string, std::string> environment(const fs::path& home) {
-        return {{"DISPLAY", XServer::shared().display()},
-                {"DBUS_SESSION_BUS_ADDRESS", bus->address()},
-                {"HOME", home.string()},
-                {"XDG_CONFIG_HOME", (home / ".config").string()},
-                {"XDG_RUNTIME_DIR", (home / "runtime").string()},
-                {"ASAN_OPTIONS", "detect_leaks=0"},  // the toolkit keeps caches until exit
-                {"GSETTINGS_BACKEND", "memory"}};
-    }
-    static Process settingsProgram(std::vector<std::string> args, std::map<std::string, std::string> env) {
+    // The settings program for a user whose home is `home`; what it prints
+    // goes to settings.out there.
+    static pid_t settingsProgram(std::vector<std::string> args, const fs::path& home,
+                                 const std::string& busAddress = bus->address()) {
         args.insert(args.begin(), TESSALINE_SETTINGS_PROGRAM);
-        return start(args, env, true);
+        fs::create_directories(home);
+        // The toolkit keeps caches until exit: no leak report.
+        const auto environment = xtest::environmentWith({{"DBUS_SESSION_BUS_ADDRESS", busAddress},
+                                                         {"HOME", home.string()},
+                                                         {"XDG_CONFIG_HOME", (home / ".config").string()},
+                                                         {"XDG_RUNTIME_DIR", (home / "runtime").string()},
+                                                         {"ASAN_OPTIONS", "detect_leaks=0"},
+                                                         {"GSETTINGS_BACKEND", "memory"}});
+        return xtest::spawn({.argv = args, .environment = environment, .output = (home / "settings.out").string()});
     }
     // Brings the open window to `pane` the way a second start does.
     static void showPane(const std::string& pane, const fs::path& home) {
-        Process second = settingsProgram({"--pane", pane}, environment(home));
-        EXPECT_EQ(waitFor(second, 30s), 0);
+        EXPECT_EQ(exitStatus(settingsProgram({"--pane", pane}, home)), 0);
     }
     // The running program's control, once it is on the accessibility bus.
     static Node control(const std::string& role, const std::string& name) {
         Node found;
         eventually([&] {
             Node desktop(atspi_get_desktop(0));
-            found = find(desktop.object, role, name);
+            found = find(desktop.get(), role, name);
             return bool(found);
         });
         return found;
     }
 
-    static SessionBus* bus;
+    static inline std::optional<bustest::PrivateBus> bus;
 };
-
-SessionBus* SettingsWindowTest::bus = nullptr;
 
 // The manager's answer to `state`, as the settings window gets it.
 nlohmann::json managerState(ManagerProcess& wm) {
@@ -189,14 +177,6 @@ double appliedGap(ManagerProcess& wm) {
     const auto state = managerState(wm);
     // Only the settings that differ from the defaults are listed.
     return state.contains("config") ? state["config"].value("gap", Config().gap) : -1;
-}
-
-void pressEscape() {
-    xtest::Connection& c = XServer::shared().control();
-    constexpr std::uint8_t escape = 9;  // the evdev keycode of Escape
-    xcb_test_fake_input(c.get(), XCB_KEY_PRESS, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(c.get(), XCB_KEY_RELEASE, escape, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    c.flush();
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
@@ -215,61 +195,7 @@ std::string withGap(double gap) {
 
 }  // namespace
 
-TEST_F(SettingsWindowTest, ControlsWriteTheSharedFileOneWindowServesEveryStartAndABrokenFileIsKept) {
-    const fs::path home = fs::temp_directory_path() / ("tessaline-window-" + std::to_string(::getpid()));
-    const fs::path file = home / ".config/tessaline/settings.json";
-    Process window = settingsProgram({"--pane", "general"}, environment(home));
-
-    Node follows = control("check box", "Focus follows mouse");
-    ASSERT_TRUE(follows) << "the window did not show up on the accessibility bus";
-    EXPECT_FALSE(fs::exists(file)) << "opening the window writes nothing";
-    ASSERT_TRUE(act(follows));
-    EXPECT_TRUE(eventually([&] { return hasState(follows, ATSPI_STATE_CHECKED); }));
-    EXPECT_TRUE(storedConfig(file).focusFollowsMouse);
-
-    // A second start hands its pane to the first window and ends.
-    Node layout = control("list item", "Layout");
-    ASSERT_TRUE(layout);
-    EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
-    Process second = settingsProgram({"--pane", "layout"}, environment(home));
-    EXPECT_EQ(waitFor(second, 30s), 0);
-    EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
-
-    EXPECT_TRUE(act(control("check box", "Cycle through 1/4")));
-    EXPECT_TRUE(eventually([&] { return storedConfig(file).presetWidths.size() == 4; }));
-    EXPECT_EQ(storedConfig(file).presetWidths.front(), 0.25);
-    EXPECT_TRUE(storedConfig(file).focusFollowsMouse) << "each edit keeps the others";
-
-    // A hand edit is followed by the open window.
-    Node spacing = control("slider", "Spacing");
-    Config edited = storedConfig(file);
-    edited.gap = 24;
-    std::ofstream(file) << nlohmann::json{{"config", *toJSON(edited)}}.dump();
-    EXPECT_TRUE(eventually([&] { return value(spacing) == 24; }));
-
-    // A broken file is pointed out, the controls wait for it to be repaired,
-    // and it is never written over.
-    const std::string broken = "{\"config\": {\"gap\": 30,";
-    std::ofstream(file) << broken;
-    Node setAside = control("push button", "Set Aside");
-    EXPECT_TRUE(eventually([&] { return hasState(setAside, ATSPI_STATE_VISIBLE); }));
-    act(follows);
-    EXPECT_EQ(readFile(file), broken);
-
-    stop(window);
-
-    // Without a session bus the program runs on its own and says so.
-    auto env = environment(home);
-    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (home / "no-bus").string();
-    Process alone = settingsProgram({"--pane", "about"}, env);
-    const auto said = firstErrorLine(alone, 30s);
-    ASSERT_TRUE(said);
-    EXPECT_NE(said->find("running on its own"), std::string::npos) << *said;
-    stop(alone);
-    fs::remove_all(home);
-}
-
-TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeepsItsSettingsWhileTheFileIsBroken) {
+TEST_F(SettingsWindowTest, TheWindowAndTheRunningManagerFollowEachOtherAndHandEditsAndABrokenFileIsNeverWrittenOver) {
     XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}});
     ManagerOptions options = ManagerOptions::tessaline();
     options.files = {{".config/tessaline/settings.json", withGap(10)}};
@@ -278,18 +204,23 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     xtest::TestClient client = ClientBuilder().title("editor").open();
     wm.sync();
     const fs::path file = wm.home() / ".config/tessaline/settings.json";
-    Process window = settingsProgram({"--pane", "general"}, environment(wm.home()));
+    const std::string before = readFile(file);
+    const pid_t window = settingsProgram({"--pane", "general"}, wm.home());
 
     // The window shows the live manager, and its switch pauses and resumes it.
     Node tiling = control("check box", "Tile windows");
     ASSERT_TRUE(tiling) << "the window did not show up on the accessibility bus";
+    EXPECT_EQ(readFile(file), before) << "opening the window writes nothing";
     EXPECT_TRUE(eventually([&] { return hasState(tiling, ATSPI_STATE_CHECKED); }));
     ASSERT_TRUE(act(tiling));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", true) == false; }));
     ASSERT_TRUE(act(tiling));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("running", false); }));
 
-    // A control is saved and takes effect in the manager at once.
+    // Controls are saved and take effect in the manager at once.
+    Node follows = control("check box", "Focus follows mouse");
+    ASSERT_TRUE(act(follows));
+    EXPECT_TRUE(eventually([&] { return storedConfig(file).focusFollowsMouse; }));
     Node spacing = control("slider", "Spacing");
     ASSERT_TRUE(setValue(spacing, 24));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 24; }));
@@ -297,11 +228,21 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     wm.sync();
     EXPECT_EQ(client.geometry()->y, 24) << "the editor's column moved in from the edge";
 
+    // A second start hands its pane to the first window and ends.
+    Node layout = control("list item", "Layout");
+    ASSERT_TRUE(layout);
+    EXPECT_FALSE(hasState(layout, ATSPI_STATE_SELECTED));
+    showPane("layout", wm.home());
+    EXPECT_TRUE(eventually([&] { return hasState(layout, ATSPI_STATE_SELECTED); }));
+    EXPECT_TRUE(act(control("check box", "Cycle through 1/4")));
+    EXPECT_TRUE(eventually([&] { return storedConfig(file).presetWidths.size() == 4; }));
+    EXPECT_EQ(storedConfig(file).presetWidths.front(), 0.25);
+
     // Recording a shortcut holds the manager's; Escape ends it and gives them back.
     showPane("shortcuts", wm.home());
     ASSERT_TRUE(act(control("push button", "Add a shortcut for Focus right")));
     EXPECT_TRUE(eventually([&] { return managerState(wm).value("shortcutsHeld", false); })) << wm.stderrText();
-    pressEscape();
+    xtest::UserInput().chord({xtest::keys::escape});
     EXPECT_TRUE(eventually([&] { return !managerState(wm).value("shortcutsHeld", true); }));
 
     // "Add Running App" offers what the manager sees running.
@@ -314,11 +255,14 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     writeFile(file, withGap(16));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 16 && value(spacing) == 16; }));
 
-    // A broken file is reported and left alone; the manager keeps what it had
-    // until a good file appears.
+    // A broken file is pointed out and left alone, the window's controls
+    // write nothing, and the manager keeps what it had until a good file appears.
     const std::string broken = "{\"config\": {\"gap\": 30,";
     std::ofstream(file) << broken;  // in place, as some editors save
     EXPECT_TRUE(eventually([&] { return managerState(wm)["settingsProblem"].is_string(); }));
+    Node setAside = control("push button", "Set Aside");
+    EXPECT_TRUE(eventually([&] { return hasState(setAside, ATSPI_STATE_VISIBLE); }));
+    act(follows);
     EXPECT_EQ(appliedGap(wm), 16);
     EXPECT_EQ(readFile(file), broken);
     writeFile(file, withGap(12));
@@ -331,7 +275,14 @@ TEST_F(SettingsWindowTest, TheRunningManagerFollowsTheWindowAndHandEditsAndKeeps
     fs::create_directories(file.parent_path());
     writeFile(file, withGap(14));
     EXPECT_TRUE(eventually([&] { return appliedGap(wm) == 14; }));
-
     stop(window);
+
+    // Without a session bus the program runs on its own and says so.
+    const fs::path out = wm.home() / "settings.out";
+    fs::remove(out);
+    const pid_t alone = settingsProgram({"--pane", "about"}, wm.home(), "unix:path=" + (wm.home() / "no-bus").string());
+    EXPECT_TRUE(eventually([&] { return readFile(out).find("running on its own") != std::string::npos; }, 30s))
+        << readFile(out);
+    stop(alone);
     EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
 }
