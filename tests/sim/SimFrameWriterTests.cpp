@@ -38,6 +38,22 @@ TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameAndKeepASizeRequest
     for (WindowID each : ids) write(each, {0, 30, 400, 400});
     desk.advance(0.1);
     EXPECT_EQ(notices, 1);
+
+    // Only a write with a size is an own resize, and only for a while; the
+    // program's writes never come back as moves.
+    const WindowID own = openIn(connectedApp("D"));
+    watch(own);
+    desk.advance(0);
+    events.clear();
+    write(own, {0, 30, 400, 400}, false);
+    desk.advance(0.1);
+    EXPECT_FALSE(writer->resizedRecently(own, 0.3));
+    write(own, {0, 30, 500, 400}, true);
+    desk.advance(0.1);
+    EXPECT_TRUE(writer->resizedRecently(own, 0.3));
+    desk.advance(0.3);
+    EXPECT_FALSE(writer->resizedRecently(own, 0.3));
+    EXPECT_EQ(windowEvents(), (std::vector<WindowEvent>{WindowEvent::resized}));
 }
 
 TEST_F(SimFrameWriterTest, WindowsKeepTheirMinimumOrFixedSizeAndSayWhatTheyGot) {
@@ -183,21 +199,4 @@ TEST_F(SimFrameWriterTest, AFrameNotedAsAppliedDropsTheOneStillWaitingAndDrainDr
     desk.advance(3.0);
     EXPECT_EQ(writer->pendingCount(), 0u);
     EXPECT_EQ(writer->history().size(), 1u);
-}
-
-TEST_F(SimFrameWriterTest, OwnResizesAreRecentAndProgramWritesNeverComeBackAsMoves) {
-    const ProcessID pid = connectedApp();
-    const WindowID id = openIn(pid);
-    watch(id);
-    desk.advance(0);
-    events.clear();
-    write(id, {0, 30, 400, 400}, false);
-    desk.advance(0.1);
-    EXPECT_FALSE(writer->resizedRecently(id, 0.3));
-    write(id, {0, 30, 500, 400}, true);
-    desk.advance(0.1);
-    EXPECT_TRUE(writer->resizedRecently(id, 0.3));
-    desk.advance(0.3);
-    EXPECT_FALSE(writer->resizedRecently(id, 0.3));
-    EXPECT_EQ(windowEvents(), (std::vector<WindowEvent>{WindowEvent::resized}));
 }

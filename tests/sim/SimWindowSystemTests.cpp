@@ -48,6 +48,28 @@ TEST_F(SimWindowSystemTest, AnswersComeOnTheSchedulersTurnAfterTheLatencyOneAfte
     system->focusedWindow(mail, [&](auto h, auto n) { immediate += !h && !n; });
     EXPECT_EQ(immediate, 2);
     EXPECT_EQ(desk.scheduler()->pendingCount(), scheduled);
+
+    // A launching application connects only once launched.
+    AppSpec slow;
+    slow.name = "Slow";
+    slow.launchTime = 1.0;
+    const ProcessID launching = desk.launchApp(slow);
+    desk.openWindow(launching, "Welcome");
+    std::vector<std::optional<std::size_t>> answers;
+    const auto attempt = [&] {
+        system->connect(launching,
+                        [&](auto list) { answers.push_back(list ? std::optional(list->size()) : std::nullopt); });
+    };
+    attempt();
+    desk.advance(0.25);
+    EXPECT_FALSE(system->isConnected(launching));
+    desk.advance(0.8);
+    attempt();
+    desk.advance(0.1);
+    EXPECT_EQ(answers, (std::vector<std::optional<std::size_t>>{std::nullopt, 1u}));
+    EXPECT_TRUE(system->isConnected(launching));
+    const auto launched = eventsOf<AppLaunched>();
+    EXPECT_EQ(std::count(launched.begin(), launched.end(), AppLaunched{launching}), 1);
 }
 
 TEST_F(SimWindowSystemTest, AHungApplicationDelaysOnlyItselfAndAnswersAbsentAfterTheTimeOut) {
@@ -80,27 +102,6 @@ TEST_F(SimWindowSystemTest, AHungApplicationDelaysOnlyItselfAndAnswersAbsentAfte
     system->frame(stuck, hung, [&](std::optional<Rect> r) { later = r; });
     desk.advance(0.02);
     EXPECT_TRUE(later);
-}
-
-TEST_F(SimWindowSystemTest, ALaunchingApplicationConnectsOnlyOnceLaunched) {
-    AppSpec desc;
-    desc.name = "Slow";
-    desc.launchTime = 1.0;
-    const ProcessID pid = desk.launchApp(desc);
-    desk.openWindow(pid, "Welcome");
-    std::vector<std::optional<std::size_t>> answers;
-    const auto attempt = [&] {
-        system->connect(pid, [&](auto list) { answers.push_back(list ? std::optional(list->size()) : std::nullopt); });
-    };
-    attempt();
-    desk.advance(0.25);
-    EXPECT_FALSE(system->isConnected(pid));
-    desk.advance(0.8);
-    attempt();
-    desk.advance(0.1);
-    EXPECT_EQ(answers, (std::vector<std::optional<std::size_t>>{std::nullopt, 1u}));
-    EXPECT_TRUE(system->isConnected(pid));
-    EXPECT_EQ(eventsOf<AppLaunched>(), (std::vector<AppLaunched>{{pid}}));
 }
 
 TEST_F(SimWindowSystemTest, QuittingOrClosingWithQueriesInFlightAnswersAbsent) {
