@@ -292,8 +292,26 @@ void ManagerProcess::restart() {
     start();
 }
 
-std::string ManagerProcess::stderrText() const {
-    std::ifstream in(home_ / "stderr.log");
+std::string ManagerProcess::command(const std::string& word) {
+    const fs::path output = home_ / "command.out";
+    fs::remove(output);  // the child appends to it
+    const pid_t pid = spawn({.argv = {ManagerOptions::tessalineExecutable(), word},
+                             .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
+                                                             {"XDG_RUNTIME_DIR", (home_ / "runtime").string()}}),
+                             .output = output.string()});
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw HarnessError("tessaline " + word + " failed: " + readFile(output));
+    }
+    sync();
+    return readFile(output);
+}
+
+std::string ManagerProcess::stderrText() const { return readFile(home_ / "stderr.log"); }
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();

@@ -76,6 +76,9 @@ public:
     Exit waitForExit(std::string_view what = "to quit");
     // Stops it and starts it again with the same HOME (its saved state kept).
     void restart();
+    // Runs `tessaline <word>` against it and answers what that printed once the
+    // manager has caught up; throws if the command failed.
+    std::string command(const std::string& word);
 
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
@@ -100,5 +103,8 @@ private:
     bool exited_ = false;
     Exit exit_;
 };
+
+// The whole of a text file; empty when there is none.
+std::string readFile(const std::filesystem::path& path);
 
 }  // namespace tessaline::xtest

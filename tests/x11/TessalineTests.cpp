@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <deque>
-#include <fstream>
-#include <sstream>
 
 #include "ManagerProcess.h"
 #include "Spawn.h"
@@ -43,13 +41,6 @@ bool contains(const std::vector<uint32_t>& list, xcb_window_t window) {
     return std::find(list.begin(), list.end(), window) != list.end();
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class Tessaline : public ::testing::Test {
 protected:
     explicit Tessaline(ManagerOptions options = withoutAnimation()) : wm(std::move(options)) {}
@@ -79,20 +70,6 @@ protected:
         clients.push_back(builder.open());
         wm.sync();
         return clients.back();
-    }
-
-    // Runs `tessaline <word>` against this manager; answers what it printed.
-    std::string command(const std::string& word) {
-        const std::filesystem::path output = wm.home() / "command.out";
-        const pid_t pid = spawn({.argv = {ManagerOptions::tessalineExecutable(), word},
-                                 .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
-                                                                 {"XDG_RUNTIME_DIR", (wm.home() / "runtime").string()}}),
-                                 .output = output.string()});
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << word << ": " << readFile(output);
-        wm.sync();
-        return readFile(output);
     }
 
     void sendToRoot(xcb_window_t window, const char* type, std::array<uint32_t, 5> data) {
@@ -145,6 +122,16 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
     a.close();
     wm.sync();
     EXPECT_EQ(b.geometry(), column(10)) << "the strip closes the gap";
+
+    // A dock's strut shrinks the area columns use for as long as it is there.
+    TestClient& dock = open(ClientBuilder().type(WindowType::dock).geometry({0, 0, 1920, 40})
+                                .strut(Strut::atTop(40, 0, 1919)));
+    EXPECT_EQ(b.geometry(), (Rect{10, 50, kColumnWidth, kColumnHeight - 40}));
+    EXPECT_EQ(dock.geometry(), (Rect{0, 0, 1920, 40})) << "a dock stays where it put itself";
+    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()));
+    dock.close();
+    wm.sync();
+    EXPECT_EQ(b.geometry(), column(10));
 }
 
 TEST_F(TessalineAnimating, ANewWindowAppearsAtItsColumnInsteadOfGlidingInFromWhereItsClientMadeIt) {
@@ -199,7 +186,7 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
 
     b.setTitle("renamed");
     wm.sync();
-    EXPECT_NE(command("state").find("renamed"), std::string::npos) << "titles follow _NET_WM_NAME";
+    EXPECT_NE(wm.command("state").find("renamed"), std::string::npos) << "titles follow _NET_WM_NAME";
 
     c.requestClose();
     waitFor("the close request to reach the client", [&] { return c.deleteRequests() > 0; });
@@ -232,18 +219,6 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     wm.sync();
     EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{a.window()});
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());
-}
-
-TEST_F(Tessaline, ADocksStrutShrinksTheAreaColumnsUse) {
-    TestClient& a = open();
-    TestClient& dock = open(ClientBuilder().type(WindowType::dock).geometry({0, 0, 1920, 40})
-                                .strut(Strut::atTop(40, 0, 1919)));
-    EXPECT_EQ(a.geometry(), (Rect{10, 50, kColumnWidth, kColumnHeight - 40}));
-    EXPECT_EQ(dock.geometry(), (Rect{0, 0, 1920, 40})) << "a dock stays where it put itself";
-    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()));
-    dock.close();
-    wm.sync();
-    EXPECT_EQ(a.geometry(), column(10));
 }
 
 TEST_F(Tessaline, EachDisplaysWorkspacesArePublishedAsDesktopsAndPagersSwitchThem) {
@@ -308,7 +283,7 @@ TEST_F(Tessaline, TheLayoutSurvivesACrashAndARestart) {
         char buffer[4096];
         while (::read(notify, buffer, sizeof buffer) > 0) written = true;
     });
-    command("fullWidth");
+    wm.command("fullWidth");
     EXPECT_EQ(b.geometry()->w, 1900);
     waitFor("the session file", [&] {
         return written && readFile(folder / "session.json").find("\"width\":1.0") != std::string::npos;

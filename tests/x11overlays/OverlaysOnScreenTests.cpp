@@ -11,8 +11,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "ManagerProcess.h"
 #include "Spawn.h"
@@ -49,13 +47,6 @@ struct Point {
     int x = 0, y = 0;
 };
 Point centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A picom on the test's server, for the transparent look.
 class Compositor {
@@ -203,29 +194,14 @@ protected:
         return std::nullopt;
     }
 
-    // Runs `tessaline <word>` against this manager; answers what it printed.
-    std::string command(const std::string& word) {
-        const std::filesystem::path output = wm.home() / "command.out";
-        std::filesystem::remove(output);  // the child appends to it
-        const pid_t pid = spawn({.argv = {ManagerOptions::tessalineExecutable(), word},
-                                 .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
-                                                                 {"XDG_RUNTIME_DIR", (wm.home() / "runtime").string()}}),
-                                 .output = output.string()});
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << word << ": " << readFile(output);
-        wm.sync();
-        return readFile(output);
-    }
-
     // An action's command returns before the manager performed it: the
     // test goes on once its effect shows.
     void act(const std::string& action, const std::string& what, const std::function<bool()>& done) {
-        command(action);
+        wm.command(action);
         waitFor(what, done, waitLimit(), std::chrono::milliseconds(10));
     }
 
-    nlohmann::json state() { return nlohmann::json::parse(command("state"), nullptr, false); }
+    nlohmann::json state() { return nlohmann::json::parse(wm.command("state"), nullptr, false); }
 
     // The overview's selected card as its `state` line tells: the window and
     // where the card is on the screen.

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <deque>
-#include <fstream>
 #include <sstream>
 
 #include "../shell/BusPanel.h"
@@ -28,13 +27,6 @@ using tessaline::bustest::PrivateBus;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
