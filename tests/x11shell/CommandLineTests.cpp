@@ -68,10 +68,14 @@ protected:
         unwatch(launches_);
         ::close(launches_);
         ::close(keepOpen_);
-        if (wm().running()) EXPECT_EQ(wm().stop(), (ManagerProcess::Exit{0, 0})) << wm().stderrText();
+        if (wm().running()) {
+            EXPECT_EQ(wm().stop(), (ManagerProcess::Exit{0, 0})) << wm().stderrText();
+        }
         EXPECT_FALSE(contains(wm().stderrText(), "error:")) << wm().stderrText();
         for (TestClient& client : clients) {
-            if (client.alive()) EXPECT_TRUE(client.viewable()) << "left unmapped: " << client.window();
+            if (client.alive()) {
+                EXPECT_TRUE(client.viewable()) << "left unmapped: " << client.window();
+            }
         }
     }
 
@@ -206,7 +210,9 @@ TEST_F(CommandLine, EveryWordRoundTripsThroughTheRunningManagerWithItsExitStatus
     EXPECT_EQ(snapshot.status, 0);
     std::istringstream paths(snapshot.output);
     for (std::string path; std::getline(paths, path);) {
-        if (!path.empty()) EXPECT_TRUE(fs::exists(path)) << path;
+        if (!path.empty()) {
+            EXPECT_TRUE(fs::exists(path)) << path;
+        }
     }
 
     publishDesktopSettings(wm().control());
