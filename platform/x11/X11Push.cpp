@@ -72,6 +72,9 @@ void X11WindowSystem::push() {
         if (!held || !handEligible(*held)) endHand();
     }
     if (writer_) writer_->flushPending();
+    // The keyboard moves first when its window is already on screen: the
+    // application hears of it before the server works through the frames.
+    if (const Client* target = find(focus_); target && target->mappedX && !target->awaitingFrame) pushFocus();
     // Taken out first: pushing one client never dirties another, but a
     // handler run later in the turn may dirty this one again.
     std::vector<xcb_window_t> dirty;
