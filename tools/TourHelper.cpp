@@ -4,7 +4,9 @@
 //   tour-helper wait-manager        until a window manager announces itself
 //   tour-helper wait-windows N      until it manages at least N windows
 //   tour-helper wait-drawn          until the newest managed window has drawn itself
-//   tour-helper screenshot FILE     once the screen has stopped changing, as a PNG
+//   tour-helper screenshot FILE [MS]
+//                                   once the screen has stopped changing (for MS
+//                                   milliseconds, 150 by default), as a PNG
 //
 // Each wait gives up after ten seconds with exit status 1.
 
@@ -30,7 +32,7 @@ using namespace std::chrono_literals;
 constexpr auto giveUpAfter = 10s;
 // Drawing that pauses this long is done: longer than a few frames of an
 // animation, shorter than anyone notices.
-constexpr auto quietSpell = 150ms;
+constexpr auto quietSpell = 150ms;  // unless the caller asks for longer
 constexpr auto windowQuietSpell = 500ms;
 
 struct Free {
@@ -111,7 +113,7 @@ bool waitDrawn() {
 }
 
 // Until nothing has been drawn anywhere on the screen for a quiet spell.
-bool settle() {
+bool settle(std::chrono::milliseconds quiet) {
     const xcb_query_extension_reply_t* damage = damageExtension();
     if (!damage) return true;
     const xcb_damage_damage_t watch = xcb_generate_id(c);
@@ -119,7 +121,7 @@ bool settle() {
     xcb_flush(c);
     const auto deadline = Clock::now() + giveUpAfter;
     for (;;) {
-        const auto quietUntil = std::min(Clock::now() + quietSpell, deadline);
+        const auto quietUntil = std::min(Clock::now() + quiet, deadline);
         auto event = nextEvent(quietUntil);
         if (!event) return Clock::now() < deadline;
         if (isDamage(damage, *event)) {
@@ -149,7 +151,7 @@ bool screenshot(const char* file) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tour-helper wait-manager | wait-windows N | wait-drawn | screenshot FILE\n");
+    std::fprintf(stderr, "usage: tour-helper wait-manager | wait-windows N | wait-drawn | screenshot FILE [MS]\n");
     return 2;
 }
 
@@ -181,8 +183,8 @@ int main(int argc, char** argv) {
     } else if (command == "wait-drawn" && argc == 2) {
         ok = waitDrawn();
         if (!ok) std::fprintf(stderr, "tour-helper: the newest window drew nothing\n");
-    } else if (command == "screenshot" && argc == 3) {
-        settle();
+    } else if (command == "screenshot" && (argc == 3 || argc == 4)) {
+        settle(argc == 4 ? std::chrono::milliseconds(std::atoi(argv[3])) : quietSpell);
         ok = screenshot(argv[2]);
     } else {
         return usage();
