@@ -3,7 +3,7 @@
 #include "app/shell/CommandCenter.h"
 #include "app/shell/Launch.h"
 #include "app/shell/ManagerSide.h"
-#include "app/shell/StatusItem.h"
+#include "app/shell/StatusIconProcess.h"
 #include "engine/log/Log.h"
 #include "engine/settings/Settings.h"
 #include "engine/wm/WindowManager.h"
@@ -29,7 +29,7 @@ std::optional<std::vector<std::string>> settingsArguments(const std::string& ent
 
 struct StatusWiring::Core {
     Parts parts;
-    std::unique_ptr<shell::StatusItem> item;
+    std::unique_ptr<shell::StatusIconProcess> item;
     std::function<void()> previousOnChange;
     Settings::ObserverToken observer = 0;
     std::string notice;
@@ -78,15 +78,10 @@ struct StatusWiring::Core {
 StatusWiring::StatusWiring(Parts parts) : core_(std::make_shared<Core>(std::move(parts))) {
     Core& core = *core_;
     std::weak_ptr<Core> weak = core_;
-    core.item = std::make_unique<shell::StatusItem>(
-        core.parts.loopAccess, core.model(),
-        [weak](const std::string& entry) {
-            if (auto alive = weak.lock()) alive->choose(entry);
-        },
-        [weak] {
-            auto alive = weak.lock();
-            return alive ? alive->model() : shell::StatusModel{};
-        });
+    core.item = std::make_unique<shell::StatusIconProcess>(core.parts.loopAccess, core.model(),
+                                                           [weak](const std::string& entry) {
+                                                               if (auto alive = weak.lock()) alive->choose(entry);
+                                                           });
     core.previousOnChange = core.parts.manager.onChange;
     core.parts.manager.onChange = [weak] {
         if (auto alive = weak.lock()) {

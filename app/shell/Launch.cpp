@@ -53,7 +53,7 @@ std::optional<fs::path> findProgram(const std::string& name) {
     return std::nullopt;
 }
 
-bool launchDetached(const fs::path& program, const std::vector<std::string>& arguments) {
+bool launchDetached(const fs::path& program, const std::vector<std::string>& arguments, int passFd) {
     // Built before the fork: the child may not allocate.
     std::vector<std::string> words{program.string()};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -72,9 +72,19 @@ bool launchDetached(const fs::path& program, const std::vector<std::string>& arg
         leaveTheManagerBehind(devNull);
         // Twice removed, so that the program is nobody's child to wait for.
         if (::fork() == 0) {
+            int report = failure[1];
+            if (passFd >= 0) {
+                // The program finds the descriptor it is given as its fd 3.
+                if (report == 3) report = ::fcntl(3, F_DUPFD_CLOEXEC, 4);
+                if (passFd == 3) {
+                    ::fcntl(3, F_SETFD, 0);
+                } else {
+                    ::dup2(passFd, 3);
+                }
+            }
             ::execv(argv[0], argv.data());
             const int error = errno;
-            [[maybe_unused]] auto written = ::write(failure[1], &error, sizeof error);
+            [[maybe_unused]] auto written = ::write(report, &error, sizeof error);
             ::_exit(127);
         }
         ::_exit(0);
@@ -105,8 +115,11 @@ std::optional<fs::path> settingsProgram() {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (!error) {
-        // Installed side by side; in a build tree the settings program has a folder of its own.
-        for (const fs::path& candidate : {self.parent_path() / name, self.parent_path().parent_path() / "settings" / name}) {
+        // Installed side by side, or in bin/ when the manager runs from libexec/tessaline/;
+        // in a build tree the settings program has a folder of its own.
+        const fs::path folder = self.parent_path();
+        for (const fs::path& candidate : {folder / name, folder.parent_path().parent_path() / "bin" / name,
+                                          folder.parent_path() / "settings" / name}) {
             if (executable(candidate)) return candidate;
         }
     }

@@ -16,8 +16,10 @@ namespace tessaline::shell {
 std::optional<std::filesystem::path> findProgram(const std::string& name);
 
 // Starts `program` with `arguments` in a session of its own and returns at
-// once; false when it could not be started.
-bool launchDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+// once; false when it could not be started. `passFd`, when given, is the
+// program's fd 3 (every other descriptor but the standard ones is closed).
+bool launchDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                    int passFd = -1);
 
 // The settings program: $TESSALINE_SETTINGS_PROGRAM when set (empty: none is
 // installed), else "tessaline-settings" beside this executable, in the build

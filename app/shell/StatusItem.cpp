@@ -70,9 +70,10 @@ int appendPixmaps(sd_bus_message* m, std::optional<StatusIcon> icon) {
 }  // namespace
 
 struct StatusItem::Core : std::enable_shared_from_this<Core> {
-    Core(LoopAccess& loop, StatusModel model, Choose choose, Current current)
+    Core(LoopAccess& loop, StatusModel model, Choose choose, Current current, int ownerPid)
         : loop(loop), model(std::move(model)), choose(std::move(choose)), current(std::move(current)),
-          service("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++itemsMade)),
+          service("org.kde.StatusNotifierItem-" + std::to_string(ownerPid > 0 ? ownerPid : getpid()) + "-" +
+                  std::to_string(++itemsMade)),
           menu(this->model.menu, {.chosen = [this](const std::string& id) { chosen(id); },
                                   .aboutToShow = [this] { return this->current && apply(this->current()); }}) {}
     ~Core() { closeBus(); }
@@ -349,8 +350,9 @@ void StatusItem::Core::rearm() {
     timerfd_settime(timer.get(), TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
-StatusItem::StatusItem(LoopAccess& loop, StatusModel model, Choose choose, Current current)
-    : core_(std::make_shared<Core>(loop, std::move(model), std::move(choose), std::move(current))), loop_(loop) {
+StatusItem::StatusItem(LoopAccess& loop, StatusModel model, Choose choose, Current current, int ownerPid)
+    : core_(std::make_shared<Core>(loop, std::move(model), std::move(choose), std::move(current), ownerPid)),
+      loop_(loop) {
     core_->open();
 }
 

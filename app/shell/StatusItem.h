@@ -33,7 +33,9 @@ public:
     // count of windows that changed quietly is right when it shows. Optional.
     using Current = std::function<StatusModel()>;
 
-    StatusItem(LoopAccess& loop, StatusModel model, Choose choose, Current current = {});
+    // `ownerPid` names the item on the bus ("org.kde.StatusNotifierItem-<pid>-<n>"):
+    // the application the icon stands for; 0 for this process.
+    StatusItem(LoopAccess& loop, StatusModel model, Choose choose, Current current = {}, int ownerPid = 0);
     ~StatusItem();
     StatusItem(const StatusItem&) = delete;
     StatusItem& operator=(const StatusItem&) = delete;
@@ -42,7 +44,7 @@ public:
     // fetch its entries again. Nothing is sent when nothing changed.
     void update(StatusModel model);
 
-    // The well-known name the item holds on the bus ("org.kde.StatusNotifierItem-<pid>-<n>").
+    // The well-known name the item holds on the bus.
     const std::string& serviceName() const;
 
     struct Core;

@@ -26,9 +26,9 @@ check share/zsh/vendor-completions/_tessaline "focusRight"
 check share/fish/vendor_completions.d/tessaline.fish "focusRight"
 for extra in "$@"; do check "$extra"; done
 [ -x "$stage/usr/bin/tessaline" ] || { echo "/usr/bin/tessaline is not executable"; status=1; }
-# The installed executable finds its manager module (and then finds no display).
-if "$stage/usr/bin/tessaline" --display :65000 2>&1 | grep -q "module"; then
-  echo "/usr/bin/tessaline doesn't find its window manager module"; status=1
+# The installed executable finds its manager program (which then finds no display).
+if "$stage/usr/bin/tessaline" --display :65000 2>&1 | grep -q "isn't installed"; then
+  echo "/usr/bin/tessaline doesn't find its window manager program"; status=1
 fi
 # Session entries carry DesktopNames, which display managers read and the
 # validator doesn't know; the URL handler's entry is an ordinary one.

@@ -6,6 +6,7 @@
 #include "TestLoop.h"
 
 #include "app/shell/StatusItem.h"
+#include "app/shell/StatusWire.h"
 #include "engine/log/Log.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,23 @@ protected:
     TestLoop loop;
     std::vector<std::string> chosen;  // on the loop thread
 };
+
+TEST(StatusWire, ModelsChoicesAndLogLinesCrossIntactAndAnythingElseIsDropped) {
+    StatusModel paused = model(false, 3);
+    paused.notice = "the settings file isn't valid JSON: \"line 2\"";
+    EXPECT_EQ(decodeStatusModel(encodeStatusModel(paused)), paused);
+    for (const StatusReport& report : {StatusReport{StatusChoice{"quit"}},
+                                       StatusReport{StatusLogLine{"lifecycle", LogLevel::error, "lost the bus"}}}) {
+        EXPECT_EQ(decodeStatusReport(encodeStatusReport(report)), report);
+    }
+    for (std::string_view bad : {"", "[]", "not json", R"({"icon":7,"menu":[],"notice":""})",
+                                 R"({"icon":0,"menu":[{"id":"quit"}],"notice":""})", R"({"icon":0,"notice":""})"}) {
+        EXPECT_FALSE(decodeStatusModel(bad)) << bad;
+    }
+    for (std::string_view bad : {"{}", R"({"choose":3})", R"({"log":"x","category":"c","level":"loud"})"}) {
+        EXPECT_FALSE(decodeStatusReport(bad)) << bad;
+    }
+}
 
 TEST_F(StatusIcon, ShowsTheModelToThePanelReportsChoicesFindsALateTrayHostAndOutlivesTheBus) {
     PrivateBus daemon;

@@ -271,8 +271,10 @@ TEST_F(CommandLine, TheStatusMenuDrivesTheManagerAndOpensItsWindowsUntilQuitEnds
         EXPECT_EQ(nextSettingsLaunch(), arguments) << title;
     }
 
+    // The icon runs in a process of its own, which leaves the panel with the manager.
     choose(running, "Quit Tessaline");
     EXPECT_EQ(wm().waitForExit("to quit from its menu"), (ManagerProcess::Exit{0, 0}));
+    EXPECT_TRUE(panel.seen("NameOwnerChanged " + service)) << "the icon outlived the manager";
     EXPECT_EQ(tessaline({"state"}).output, "Tessaline isn't running.\n");
     EXPECT_EQ(tessaline({"retile"}).status, 1);
 }

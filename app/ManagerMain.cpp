@@ -1,12 +1,23 @@
-// The window manager's entry point, called by the tessaline executable once
-// it has chosen the manager role (see Main.cpp).
+// The window manager's executable. Users start it as `tessaline`, which hands
+// over to this program with exec (see Main.cpp): the process keeps its id and
+// its arguments, and maps only the manager's code, not the client's.
+
+#include <sys/prctl.h>
 
 #include <cstdio>
 #include <string_view>
 
 #include "app/ManagerApp.h"
 
-extern "C" __attribute__((visibility("default"))) int tessaline_manager_main(int argc, char** argv) {
+// Fontconfig, loaded with Pango the first time the overlays draw text, keeps
+// its caches for the life of the process on purpose: not a leak of ours.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+int main(int argc, char** argv) {
+    // Process lists, pgrep and pkill know the manager by the name users start it with.
+    ::prctl(PR_SET_NAME, "tessaline", 0, 0, 0);
     tessaline::ManagerOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
