@@ -101,9 +101,11 @@ const Registration memory{{
             const double eight = s.rssMiB();
             s.open(92);
             return std::vector<Value>{{"RSS, 8 windows", "MiB", eight, ""},
-                                      {"RSS, 100 windows", "MiB", s.rssMiB(), ""}};
+                                      {"RSS, 100 windows", "MiB", s.rssMiB(), ""},
+                                      {"RSS of its status icon's process", "MiB", s.companionRssMiB(), ""}};
         },
-    .legend = "RSS: VmRSS of the manager's process",
+    .legend = "RSS: VmRSS of the manager's process; Tessaline's status icon runs in a process of its own "
+              "(as i3's tray does in i3bar, which is not started here)",
 }};
 
 const Registration idle{{

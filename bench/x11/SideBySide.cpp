@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -180,11 +182,29 @@ std::chrono::nanoseconds Session::cpu() const {
     return std::chrono::nanoseconds(ns);
 }
 
-double Session::rssMiB() const {
-    std::ifstream in("/proc/" + std::to_string(manager_.pid()) + "/status");
+namespace {
+
+double rssOf(const std::filesystem::path& process) {
+    std::ifstream in(process / "status");
     for (std::string line; std::getline(in, line);)
         if (line.starts_with("VmRSS:")) return std::stod(line.substr(6)) / 1024.0;
     return 0;
+}
+
+}  // namespace
+
+double Session::rssMiB() const { return rssOf("/proc/" + std::to_string(manager_.pid())); }
+
+std::optional<double> Session::companionRssMiB() const {
+    const std::string owner = std::string("--owner") + '\0' + std::to_string(manager_.pid()) + '\0';
+    std::optional<double> total;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream in(entry.path() / "cmdline");
+        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (cmdline.find(owner) != std::string::npos) total = total.value_or(0) + rssOf(entry.path());
+    }
+    return total;
 }
 
 double median(std::vector<double> values) { return percentile(std::move(values), 50); }

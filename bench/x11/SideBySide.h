@@ -49,6 +49,9 @@ public:
     // The manager's CPU time so far (scheduler run time), and its resident memory.
     std::chrono::nanoseconds cpu() const;
     double rssMiB() const;
+    // The processes the manager started to run beside it (Tessaline's status
+    // icon, which names it with "--owner PID"); absent when there are none.
+    std::optional<double> companionRssMiB() const;
 
 private:
     std::string name_;
