@@ -132,10 +132,7 @@ TEST_F(SessionScenario, AStripRestoredByALateDiscoveryIsLaidOut) {
     desk.closeWindow(2);
     // An application slower than the discovery's time-out, with only a
     // floating window, and the mail windows back in between.
-    WindowSpec palette;
-    palette.pid = app("Slow");
-    palette.fixedSize = true;
-    desk.openWindow(palette);
+    desk.openWindow(WindowSpec{.pid = app("Slow"), .fixedSize = true});
     desk.setLatency(app("Slow"), 3.0);
     relaunch();
     wm().start();

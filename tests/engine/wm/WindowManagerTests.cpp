@@ -306,11 +306,8 @@ TEST_F(Scenario, MaximisingByHandTogglesFullWidthAndOtherResizesTakeTheirShare) 
 // display, so the real window lay wholly outside it. Parking now goes by the
 // width the window kept.
 TEST_F(Scenario, ANarrowFixedSizeWindowParkedAtTheLeftKeepsASliverOnScreen) {
-    WindowSpec palette;
-    palette.pid = app("Paint");
-    palette.frame = {100, 100, 500, 400};
-    palette.fixedSize = true;
-    const WindowID fixed = desk.openWindow(palette);
+    const WindowID fixed =
+        desk.openWindow(WindowSpec{.pid = app("Paint"), .frame = {100, 100, 500, 400}, .fixedSize = true});
     start();
     manager().toggleFloat(record(fixed));
     settle();
