@@ -2,14 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #include "engine/session/SessionController.h"
 #include "engine/session/SessionStore.h"
 #include "engine/settings/AtomicFile.h"
 #include "tests/engine/Scenario.h"
+#include "tests/settings/Files.h"
 
 namespace tessaline {
 namespace {
@@ -19,24 +17,9 @@ namespace fs = std::filesystem;
 constexpr Rect kSecondFrame{1440, 0, 1920, 1080};
 constexpr double kDay = 86'400;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// A folder of its own under the system's temporary folder, removed afterwards.
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() / ("tessaline-session-" + std::to_string(std::random_device()()));
-    TempFolder() { fs::create_directories(path); }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
+using prefs::testing::readFile;
+using prefs::testing::TempFolder;
+using prefs::testing::writeFile;
 
 // The base fixture keeps a store without a file; these scenarios give the
 // manager a store that writes a real session.json, and can quit and relaunch
