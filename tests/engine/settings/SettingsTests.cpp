@@ -62,8 +62,7 @@ TEST(SettingsTest, UndecodableDataIsLeftUntilTheNextRealChange) {
         EXPECT_EQ(settings.config(), Config{});
         EXPECT_EQ(settings.setConfig(Config{}), Write::unchanged);
         EXPECT_EQ(defaults.value("config"), bad);
-        Config changed;
-        changed.animate = false;
+        const Config changed{.animate = false};
         EXPECT_EQ(settings.setConfig(changed), Write::written);
         EXPECT_EQ(configFromJSON(defaults.value("config").value()), changed);
     }
@@ -149,9 +148,7 @@ TEST_F(FileDefaultsTest, AGarbageOrForeignFileIsLeftAloneUntilASettingChanges) {
         EXPECT_EQ(settings.origin(), Settings::Origin::missing);
         EXPECT_EQ(settings.setConfig(Config{}), Write::unchanged);
         EXPECT_EQ(readFile(file), garbage);
-        Config c;
-        c.focusBorder = true;
-        EXPECT_EQ(settings.setConfig(c), Write::written);
+        EXPECT_EQ(settings.setConfig(Config{.focusBorder = true}), Write::written);
         EXPECT_FALSE(defaults.unreadable());
     }
     FileDefaults reopened(file);

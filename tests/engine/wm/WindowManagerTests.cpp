@@ -600,11 +600,7 @@ TEST_F(Scenario, DisplaysAndStripsAreFoundByPointFrameAndFocus) {
 // Putting windows into strips
 
 TEST_F(Scenario, NewWindowsGoBesideTheFocusOrWhereTheirRuleSaysAndBackToTheirSlot) {
-    AppRule rule;
-    rule.bundleID = "com.example.Late";
-    rule.placement = AppRule::Placement::end;
-    rule.width = 0.4;
-    config.appRules = {rule};
+    config.appRules = {{.bundleID = "com.example.Late", .width = 0.4, .placement = AppRule::Placement::end}};
     start();
     for (int i = 0; i < 3; ++i) manage("Editor");
     manager().strips[primaryKey()].focusColumn(0);

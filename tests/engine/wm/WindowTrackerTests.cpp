@@ -13,13 +13,6 @@
 namespace tessaline {
 namespace {
 
-AppRule floatRule(const std::string& bundleID) {
-    AppRule rule;
-    rule.bundleID = bundleID;
-    rule.floating = true;
-    return rule;
-}
-
 class Tracking : public Scenario {
 protected:
     WindowTracker& tracker() { return manager().tracker(); }
@@ -108,7 +101,7 @@ TEST_F(Tracking, SlowApplicationsAreWaitedForAndLaidOutWhenTheyAnswer) {
 }
 
 TEST_F(Tracking, RecordsAreNamedOnceAndClassifiedByRulesSizeSpacesAndTheUsersChoice) {
-    config.appRules = {floatRule("com.example.Floaty")};
+    config.appRules = {{.bundleID = "com.example.Floaty", .floating = true}};
     start();
     const ProcessID bare = quietApp("Bare", false);
     const WindowPtr window = trackQuiet(bare, {100, 100, 300, 300});
@@ -350,7 +343,7 @@ TEST_F(Tracking, ChangedRulesFloatWindowsOnScreenAndTileThemAgain) {
     config.defaultWidth = 0.9;  // long strip: the last column lies off screen
     start();
     Config floaty = config;
-    floaty.appRules = {floatRule("com.example.Notes")};
+    floaty.appRules = {{.bundleID = "com.example.Notes", .floating = true}};
     manager().apply(floaty);
     settle(1.0);
     EXPECT_EQ(stateOf(b), State::floating);
