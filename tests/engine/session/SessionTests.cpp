@@ -53,10 +53,6 @@ protected:
             return true;
         };
     }
-    std::string textAt(const StripKey& key) {
-        auto found = wm().strips.find(key);
-        return found == wm().strips.end() ? "" : stripText(found->second);
-    }
     void relayoutEverything() { wm().relayout(wm().activeKeys(), false, WindowManager::ScrollPolicy::reveal, true, false); }
     void arrange(const StripKey& key, const char* text) {
         wm().strips[key] = parseStrip(text);
@@ -97,7 +93,7 @@ TEST_F(SessionScenario, TheLayoutComesBackAfterARestartWithNewNumbersAndTitles) 
     relaunch();
     LogStore::shared().clear();
     startTiling();
-    EXPECT_EQ(textAt(primaryKey()), "[9]:0.3 [10/2* 8/1]t:0.6 [7/1 6/3]:0.4");
+    EXPECT_EQ(text(primaryKey()), "[9]:0.3 [10/2* 8/1]t:0.6 [7/1 6/3]:0.4");
     EXPECT_TRUE(logged("layout", "restored 5 windows' saved layout"));
     EXPECT_TRUE(session().unseen.empty());  // claimed, so not offered again
 }
@@ -126,7 +122,7 @@ TEST_F(SessionScenario, AStripRestoredByALateDiscoveryIsLaidOut) {
     ASSERT_FALSE(logged("layout", "restored 2 windows' saved layout"));
     settle(5);
     ASSERT_TRUE(logged("layout", "restored 2 windows' saved layout"));
-    ASSERT_EQ(textAt(primaryKey()), "[4]:0.3 [5*]:0.6");
+    ASSERT_EQ(text(primaryKey()), "[4]:0.3 [5*]:0.6");
     const auto targets = std::pair{wm().animator.target(4), wm().animator.target(5)};
     relayoutEverything();
     EXPECT_EQ(std::pair(wm().animator.target(4), wm().animator.target(5)), targets);
@@ -221,7 +217,7 @@ TEST_F(SessionScenario, ReplugPutsWindowsBackInTheirColumnsOnTheirDisplay) {
     for (double x : {100, 300, 1600, 1700, 1800}) openWindow("Editor", "", {x, 100, 600, 600});
     startTiling();
     arrange(keyOf(second), "[3*]:0.7 [4/1 5/2]:0.4");
-    const std::string home = textAt(primaryKey());
+    const std::string home = text(primaryKey());
     desk.removeDisplay(second);
     settle();
     ASSERT_EQ(wm().strips[primaryKey()].windows().size(), 5u);
@@ -231,8 +227,8 @@ TEST_F(SessionScenario, ReplugPutsWindowsBackInTheirColumnsOnTheirDisplay) {
     studio.uuid = second;
     desk.addDisplay(studio);
     settle();
-    EXPECT_EQ(textAt(keyOf(second)), "[3*]:0.7 [4/1 5/2]:0.4");
-    EXPECT_EQ(textAt(primaryKey()), home);
+    EXPECT_EQ(text(keyOf(second)), "[3*]:0.7 [4/1 5/2]:0.4");
+    EXPECT_EQ(text(primaryKey()), home);
     for (const WindowID id : {3, 4, 5}) {
         EXPECT_EQ(wm().windows.at(id)->key, keyOf(second));
         EXPECT_GE(frameOf(id)->minX(), kSecondFrame.minX());
@@ -244,16 +240,16 @@ TEST_F(SessionScenario, ADamagedOrUnreadableFileStartsEmptyAndIsReplacedByTheNex
     const WindowID mail = openWindow("Mail", "Inbox");
     const std::string good =
         encodeSession({{{primary, 1, {{0.5, false, {1.0}, {{mail, "com.example.Mail", "Inbox"}}}}, wallClock}}, {}});
-    for (const std::string& text : {std::string(), good.substr(0, good.size() / 2), std::string("session? what session"),
+    for (const std::string& damaged : {std::string(), good.substr(0, good.size() / 2), std::string("session? what session"),
                                     std::string("\x00\xff\xfe{\x01", 5), std::string("[1, 2, 3]"),
                                     std::string(R"({"strips": [{"display": "X"}]})")}) {
-        writeFile(file, text);
+        writeFile(file, damaged);
         startTiling();
-        EXPECT_TRUE(session().unseen.empty() && session().setups.empty()) << text;
-        EXPECT_EQ(textAt(primaryKey()), "[1*]");
+        EXPECT_TRUE(session().unseen.empty() && session().setups.empty()) << damaged;
+        EXPECT_EQ(text(primaryKey()), "[1*]");
         relayoutEverything();
         settle();
-        EXPECT_EQ(savedFor(primary)->columns.front().windows.front().id, mail) << text;
+        EXPECT_EQ(savedFor(primary)->columns.front().windows.front().id, mail) << damaged;
         quit();
         relaunch();
     }
@@ -293,7 +289,7 @@ TEST_F(SessionScenario, AWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole) {
     quit();
     relaunch();
     startTiling();
-    EXPECT_EQ(textAt(primaryKey()), "[1*] [2]");
+    EXPECT_EQ(text(primaryKey()), "[1*] [2]");
     wallClock += 60;
     relayoutEverything();
     settle();
