@@ -31,11 +31,7 @@ public:
     explicit EnvironmentVariable(const char* name) : name_(name) {
         if (const char* value = std::getenv(name)) saved_ = value;
     }
-    ~EnvironmentVariable() {
-        if (saved_) setenv(name_, saved_->c_str(), 1);
-        else unsetenv(name_);
-        tzset();
-    }
+    ~EnvironmentVariable() { set(saved_ ? saved_->c_str() : nullptr); }
     void set(const char* value) {
         if (value) setenv(name_, value, 1);
         else unsetenv(name_);
