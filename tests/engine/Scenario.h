@@ -125,17 +125,11 @@ protected:
     // test drive the manager's own operations without depending on discovery.
     WindowPtr manage(const std::string& appName, Rect frame = {100, 100, 800, 600},
                      std::optional<StripKey> key = {}) {
-        auto found = apps_.find(appName);
-        ProcessID pid = 0;
-        if (found != apps_.end()) {
-            pid = found->second;
-        } else {
-            AppSpec desc;
-            desc.name = appName;
-            desc.bundleID = "com.example." + appName;
-            desc.regular = false;
-            pid = apps_[appName] = desk.launchApp(desc);
+        if (!apps_.count(appName)) {
+            apps_[appName] =
+                desk.launchApp(AppSpec{.name = appName, .bundleID = "com.example." + appName, .regular = false});
         }
+        const ProcessID pid = apps_[appName];
         const WindowID id = desk.openWindow(pid, appName + " window", frame);
         WindowManager& wm = manager();
         auto window = std::make_shared<ManagedWindow>(id, pid, desk.handleOf(id), "com.example." + appName,

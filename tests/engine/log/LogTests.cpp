@@ -2,6 +2,7 @@
 #include "engine/log/RecentLog.h"
 #include "engine/settings/AtomicFile.h"
 #include "engine/settings/UserFiles.h"
+#include "tests/settings/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -19,6 +18,7 @@ namespace tessaline {
 namespace {
 
 namespace fs = std::filesystem;
+using prefs::testing::readFile;
 using namespace std::chrono_literals;
 using std::chrono::system_clock;
 
@@ -31,11 +31,7 @@ public:
     explicit EnvironmentVariable(const char* name) : name_(name) {
         if (const char* value = std::getenv(name)) saved_ = value;
     }
-    ~EnvironmentVariable() {
-        if (saved_) setenv(name_, saved_->c_str(), 1);
-        else unsetenv(name_);
-        tzset();
-    }
+    ~EnvironmentVariable() { set(saved_ ? saved_->c_str() : nullptr); }
     void set(const char* value) {
         if (value) setenv(name_, value, 1);
         else unsetenv(name_);
@@ -47,12 +43,6 @@ private:
     std::optional<std::string> saved_;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 int entries(const fs::path& folder) {
     int n = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
@@ -73,21 +63,12 @@ protected:
         store().setClock({});
         Log::detailed = false;
     }
-    ~LogTest() override {
-        if (!folder_.empty()) fs::remove_all(folder_);
-    }
     static LogStore& store() { return LogStore::shared(); }
-    const fs::path& tempFolder() {
-        if (folder_.empty()) {
-            std::string pattern = (fs::temp_directory_path() / "tessaline-log-XXXXXX").string();
-            folder_ = mkdtemp(pattern.data());
-        }
-        return folder_;
-    }
+    const fs::path& tempFolder() { return folder_.path; }
 
     system_clock::time_point now_ = kMorning;
     EnvironmentVariable timeZone_{"TZ"};
-    fs::path folder_;
+    prefs::testing::TempFolder folder_;
 };
 
 TEST_F(LogTest, MessagesAreBuiltOnlyForALevelSomeoneCollects) {

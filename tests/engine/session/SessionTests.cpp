@@ -2,14 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #include "engine/session/SessionController.h"
 #include "engine/session/SessionStore.h"
 #include "engine/settings/AtomicFile.h"
 #include "tests/engine/Scenario.h"
+#include "tests/settings/Files.h"
 
 namespace tessaline {
 namespace {
@@ -19,24 +17,9 @@ namespace fs = std::filesystem;
 constexpr Rect kSecondFrame{1440, 0, 1920, 1080};
 constexpr double kDay = 86'400;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-// A folder of its own under the system's temporary folder, removed afterwards.
-struct TempFolder {
-    fs::path path = fs::temp_directory_path() / ("tessaline-session-" + std::to_string(std::random_device()()));
-    TempFolder() { fs::create_directories(path); }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
+using prefs::testing::readFile;
+using prefs::testing::TempFolder;
+using prefs::testing::writeFile;
 
 // The base fixture keeps a store without a file; these scenarios give the
 // manager a store that writes a real session.json, and can quit and relaunch
@@ -69,10 +52,6 @@ protected:
             writeTimes.push_back(desk.now());
             return true;
         };
-    }
-    std::string textAt(const StripKey& key) {
-        auto found = wm().strips.find(key);
-        return found == wm().strips.end() ? "" : stripText(found->second);
     }
     void relayoutEverything() { wm().relayout(wm().activeKeys(), false, WindowManager::ScrollPolicy::reveal, true, false); }
     void arrange(const StripKey& key, const char* text) {
@@ -114,7 +93,7 @@ TEST_F(SessionScenario, TheLayoutComesBackAfterARestartWithNewNumbersAndTitles) 
     relaunch();
     LogStore::shared().clear();
     startTiling();
-    EXPECT_EQ(textAt(primaryKey()), "[9]:0.3 [10/2* 8/1]t:0.6 [7/1 6/3]:0.4");
+    EXPECT_EQ(text(primaryKey()), "[9]:0.3 [10/2* 8/1]t:0.6 [7/1 6/3]:0.4");
     EXPECT_TRUE(logged("layout", "restored 5 windows' saved layout"));
     EXPECT_TRUE(session().unseen.empty());  // claimed, so not offered again
 }
@@ -132,10 +111,7 @@ TEST_F(SessionScenario, AStripRestoredByALateDiscoveryIsLaidOut) {
     desk.closeWindow(2);
     // An application slower than the discovery's time-out, with only a
     // floating window, and the mail windows back in between.
-    WindowSpec palette;
-    palette.pid = app("Slow");
-    palette.fixedSize = true;
-    desk.openWindow(palette);
+    desk.openWindow(WindowSpec{.pid = app("Slow"), .fixedSize = true});
     desk.setLatency(app("Slow"), 3.0);
     relaunch();
     wm().start();
@@ -146,7 +122,7 @@ TEST_F(SessionScenario, AStripRestoredByALateDiscoveryIsLaidOut) {
     ASSERT_FALSE(logged("layout", "restored 2 windows' saved layout"));
     settle(5);
     ASSERT_TRUE(logged("layout", "restored 2 windows' saved layout"));
-    ASSERT_EQ(textAt(primaryKey()), "[4]:0.3 [5*]:0.6");
+    ASSERT_EQ(text(primaryKey()), "[4]:0.3 [5*]:0.6");
     const auto targets = std::pair{wm().animator.target(4), wm().animator.target(5)};
     relayoutEverything();
     EXPECT_EQ(std::pair(wm().animator.target(4), wm().animator.target(5)), targets);
@@ -241,7 +217,7 @@ TEST_F(SessionScenario, ReplugPutsWindowsBackInTheirColumnsOnTheirDisplay) {
     for (double x : {100, 300, 1600, 1700, 1800}) openWindow("Editor", "", {x, 100, 600, 600});
     startTiling();
     arrange(keyOf(second), "[3*]:0.7 [4/1 5/2]:0.4");
-    const std::string home = textAt(primaryKey());
+    const std::string home = text(primaryKey());
     desk.removeDisplay(second);
     settle();
     ASSERT_EQ(wm().strips[primaryKey()].windows().size(), 5u);
@@ -251,8 +227,8 @@ TEST_F(SessionScenario, ReplugPutsWindowsBackInTheirColumnsOnTheirDisplay) {
     studio.uuid = second;
     desk.addDisplay(studio);
     settle();
-    EXPECT_EQ(textAt(keyOf(second)), "[3*]:0.7 [4/1 5/2]:0.4");
-    EXPECT_EQ(textAt(primaryKey()), home);
+    EXPECT_EQ(text(keyOf(second)), "[3*]:0.7 [4/1 5/2]:0.4");
+    EXPECT_EQ(text(primaryKey()), home);
     for (const WindowID id : {3, 4, 5}) {
         EXPECT_EQ(wm().windows.at(id)->key, keyOf(second));
         EXPECT_GE(frameOf(id)->minX(), kSecondFrame.minX());
@@ -264,16 +240,16 @@ TEST_F(SessionScenario, ADamagedOrUnreadableFileStartsEmptyAndIsReplacedByTheNex
     const WindowID mail = openWindow("Mail", "Inbox");
     const std::string good =
         encodeSession({{{primary, 1, {{0.5, false, {1.0}, {{mail, "com.example.Mail", "Inbox"}}}}, wallClock}}, {}});
-    for (const std::string& text : {std::string(), good.substr(0, good.size() / 2), std::string("session? what session"),
+    for (const std::string& damaged : {std::string(), good.substr(0, good.size() / 2), std::string("session? what session"),
                                     std::string("\x00\xff\xfe{\x01", 5), std::string("[1, 2, 3]"),
                                     std::string(R"({"strips": [{"display": "X"}]})")}) {
-        writeFile(file, text);
+        writeFile(file, damaged);
         startTiling();
-        EXPECT_TRUE(session().unseen.empty() && session().setups.empty()) << text;
-        EXPECT_EQ(textAt(primaryKey()), "[1*]");
+        EXPECT_TRUE(session().unseen.empty() && session().setups.empty()) << damaged;
+        EXPECT_EQ(text(primaryKey()), "[1*]");
         relayoutEverything();
         settle();
-        EXPECT_EQ(savedFor(primary)->columns.front().windows.front().id, mail) << text;
+        EXPECT_EQ(savedFor(primary)->columns.front().windows.front().id, mail) << damaged;
         quit();
         relaunch();
     }
@@ -313,7 +289,7 @@ TEST_F(SessionScenario, AWriteInterruptedBeforeTheRenameLeavesTheOldFileWhole) {
     quit();
     relaunch();
     startTiling();
-    EXPECT_EQ(textAt(primaryKey()), "[1*] [2]");
+    EXPECT_EQ(text(primaryKey()), "[1*] [2]");
     wallClock += 60;
     relayoutEverything();
     settle();

@@ -91,27 +91,20 @@ TEST(ConfigTest, EveryFieldRoundTripsUnderItsNameAndUnencodableNumbersFail) {
     EXPECT_EQ(configFromJSON(plain), Config{});
     EXPECT_EQ(decoded("{}"), Config{});
 
-    c = Config{};
-    c.gap = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(toJSON(c), std::nullopt);
-    EXPECT_EQ(encodeConfig(c), std::nullopt);
-    c = Config{};
-    c.appRules = {{"com.a", false, std::numeric_limits<double>::infinity(), AppRule::Placement::end}};
-    EXPECT_EQ(encodeConfig(c), std::nullopt);
-    c = Config{};
-    c.disabledDisplays = {"\xff\xfe"};  // not UTF-8
-    EXPECT_EQ(encodeConfig(c), std::nullopt);
+    const Config notANumber{.gap = std::numeric_limits<double>::quiet_NaN()};
+    EXPECT_EQ(toJSON(notANumber), std::nullopt);
+    EXPECT_EQ(encodeConfig(notANumber), std::nullopt);
+    const double infinite = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(encodeConfig(Config{.appRules = {{"com.a", false, infinite, AppRule::Placement::end}}}), std::nullopt);
+    EXPECT_EQ(encodeConfig(Config{.disabledDisplays = {"\xff\xfe"}}), std::nullopt);  // not UTF-8
     for (const char* bad : {"", "garbage", "[]", "42", "\"config\"", "null", "{\"gap\": 1"}) {
         EXPECT_EQ(decodeConfig(bad), std::nullopt) << bad;
     }
 }
 
 TEST(ConfigTest, MistypedOrUnknownValuesFallBackKeyByKey) {
-    Config expected;
-    expected.defaultWidth = 0.7;
-    expected.swipeSensitivity = 2;
-    expected.timelineLabels = TimelineLabels::appName;
-    expected.detailedLogging = true;
+    const Config expected{.defaultWidth = 0.7, .timelineLabels = TimelineLabels::appName, .swipeSensitivity = 2,
+                          .detailedLogging = true};
     EXPECT_EQ(decoded(R"({
         "gap": "wide", "defaultWidth": 0.7, "presetWidths": [0.5, "x"], "centreMode": "sometimes",
         "animate": 1, "animationDuration": null, "swipeFingers": 3.5, "swipeSensitivity": 2,

@@ -1,50 +1,33 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/settings/AtomicFile.h"
 #include "engine/settings/Defaults.h"
 #include "engine/settings/Settings.h"
+#include "tests/settings/Files.h"
 
 using namespace tessaline;
 using nlohmann::json;
 namespace fs = std::filesystem;
 using Write = Settings::WriteResult;
+using prefs::testing::readFile;
+using prefs::testing::writeFile;
 
 namespace {
 
 class FileDefaultsTest : public ::testing::Test {
 protected:
-    FileDefaultsTest() {
-        std::string pattern = (fs::temp_directory_path() / "tessaline-settings-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-    }
-    ~FileDefaultsTest() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    static void write(const fs::path& path, const std::string& text) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
     static std::vector<std::string> entries(const fs::path& folder) {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
         return names;
     }
-    fs::path folder;
+    prefs::testing::TempFolder temp;
+    const fs::path folder = temp.path;
 };
 
 }  // namespace
@@ -79,8 +62,7 @@ TEST(SettingsTest, UndecodableDataIsLeftUntilTheNextRealChange) {
         EXPECT_EQ(settings.config(), Config{});
         EXPECT_EQ(settings.setConfig(Config{}), Write::unchanged);
         EXPECT_EQ(defaults.value("config"), bad);
-        Config changed;
-        changed.animate = false;
+        const Config changed{.animate = false};
         EXPECT_EQ(settings.setConfig(changed), Write::written);
         EXPECT_EQ(configFromJSON(defaults.value("config").value()), changed);
     }
@@ -158,17 +140,15 @@ TEST_F(FileDefaultsTest, ValuesSurviveARestartInTheBaseDirectoryConventionsPlace
 TEST_F(FileDefaultsTest, AGarbageOrForeignFileIsLeftAloneUntilASettingChanges) {
     const fs::path file = folder / "tessaline" / "settings.json";
     const std::string garbage = "{\"config\": {\"gap\": 4,,, \x01 oops";
-    write(file, garbage);
+    writeFile(file, garbage);
     {
         FileDefaults defaults(file);
         EXPECT_TRUE(defaults.unreadable());
         Settings settings(defaults);
         EXPECT_EQ(settings.origin(), Settings::Origin::missing);
         EXPECT_EQ(settings.setConfig(Config{}), Write::unchanged);
-        EXPECT_EQ(read(file), garbage);
-        Config c;
-        c.focusBorder = true;
-        EXPECT_EQ(settings.setConfig(c), Write::written);
+        EXPECT_EQ(readFile(file), garbage);
+        EXPECT_EQ(settings.setConfig(Config{.focusBorder = true}), Write::written);
         EXPECT_FALSE(defaults.unreadable());
     }
     FileDefaults reopened(file);
@@ -178,7 +158,7 @@ TEST_F(FileDefaultsTest, AGarbageOrForeignFileIsLeftAloneUntilASettingChanges) {
 
     // An undecodable config survives writes of other keys.
     const fs::path other = folder / "other.json";
-    write(other, R"({"config": "written by something else", "other": 1})");
+    writeFile(other, R"({"config": "written by something else", "other": 1})");
     FileDefaults foreign(other);
     EXPECT_FALSE(foreign.unreadable());
     EXPECT_EQ(Settings(foreign).origin(), Settings::Origin::undecodable);
@@ -202,9 +182,9 @@ TEST_F(FileDefaultsTest, AFailedWriteKeepsTheOldFileAndLinksAreWrittenThrough) {
 
     const fs::path target = folder / "dotfiles" / "linked.json";
     const fs::path link = folder / "linked.json";
-    write(target, "{}");
+    writeFile(target, "{}");
     fs::create_symlink(target, link);
     ASSERT_TRUE(writeFileAtomically(link, "{\"a\": 1}"));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(read(target), "{\"a\": 1}");
+    EXPECT_EQ(readFile(target), "{\"a\": 1}");
 }

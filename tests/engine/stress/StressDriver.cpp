@@ -19,9 +19,15 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<Op> pick(const std::vector<Op>& ops, const std::vector<std::size_t>& indices) {
     std::vector<Op> chosen;
-    chosen.reserve(indices.size());
     for (std::size_t i : indices) chosen.push_back(ops[i]);
     return chosen;
+}
+
+// The indices 0 ... length - 1.
+std::vector<std::size_t> prefix(std::size_t length) {
+    std::vector<std::size_t> indices(length);
+    for (std::size_t i = 0; i < length; ++i) indices[i] = i;
+    return indices;
 }
 
 std::unique_ptr<World> makeWorld(std::uint64_t seed, Start start) {
@@ -48,6 +54,11 @@ Outcome replay(std::uint64_t seed, const std::vector<Op>& ops, Start start, std:
     // TESSALINE_TRACE=log also shows what the engine logged during each op.
     const char* traceMode = std::getenv("TESSALINE_TRACE");
     const bool withLog = trace && traceMode && std::string_view(traceMode) == "log";
+    const auto traceLog = [&] {
+        for (const LogRecord& record : LogStore::shared().records())
+            *trace << "        " << record.category << ": " << record.message << "\n";
+        LogStore::shared().clear();
+    };
     if (withLog) {
         LogStore::shared().setCollectsDebug(true);
         LogStore::shared().clear();
@@ -61,9 +72,7 @@ Outcome replay(std::uint64_t seed, const std::vector<Op>& ops, Start start, std:
             const WindowManager& wm = *world->wm;
             *trace << "        (focusedID " << (wm.focusedID ? std::to_string(*wm.focusedID) : "none") << ", "
                    << wm.windows.size() << " tracked)\n";
-            for (const LogRecord& record : LogStore::shared().records())
-                *trace << "        " << record.category << ": " << record.message << "\n";
-            LogStore::shared().clear();
+            traceLog();
         }
         ++outcome.stepsRun;
         std::optional<Violation> v = checkEveryStep(*world);
@@ -79,8 +88,7 @@ Outcome replay(std::uint64_t seed, const std::vector<Op>& ops, Start start, std:
     auto v = settleAndCheck(*world);
     if (withLog) {
         *trace << "  the final settle\n";
-        for (const LogRecord& record : LogStore::shared().records())
-            *trace << "        " << record.category << ": " << record.message << "\n";
+        traceLog();
     }
     if (v) {
         outcome.violation = v;
@@ -99,17 +107,12 @@ std::vector<std::size_t> shrink(std::uint64_t seed, const std::vector<Op>& ops, 
     };
 
     // Nothing after the failing op matters.
-    std::vector<std::size_t> current;
-    for (std::size_t i = 0; i < std::min(ops.size(), failure.step + 1); ++i) current.push_back(i);
+    const std::vector<std::size_t> upToFailure = prefix(std::min(ops.size(), failure.step + 1));
+    std::vector<std::size_t> current = upToFailure;
 
     // The cause usually lies well before the op where the failure shows, most
     // of all when it shows only at the final settle: look for the shortest
     // failing prefix first, at a cost of a few replays.
-    const auto prefix = [](std::size_t length) {
-        std::vector<std::size_t> indices(length);
-        for (std::size_t i = 0; i < length; ++i) indices[i] = i;
-        return indices;
-    };
     std::size_t low = 1, high = current.size();
     while (low < high && Clock::now() < deadline) {
         const std::size_t middle = low + (high - low) / 2;
@@ -149,11 +152,7 @@ std::vector<std::size_t> shrink(std::uint64_t seed, const std::vector<Op>& ops, 
         without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
         if (!without.empty() && fails(without)) current = std::move(without);
     }
-    if (current.empty() || !fails(current)) {
-        current.clear();
-        for (std::size_t i = 0; i < std::min(ops.size(), failure.step + 1); ++i) current.push_back(i);
-    }
-    return current;
+    return current.empty() || !fails(current) ? upToFailure : current;
 }
 
 std::string report(std::uint64_t seed, std::size_t steps, const std::vector<Op>& ops, const Outcome& failure,

@@ -135,11 +135,7 @@ std::optional<Violation> checkLayout(World& world) {
                 actual.x = want.x;
                 actual.y = want.y;
             }
-            if (note.displacedSize || note.sizeRefused) {
-                actual.width = want.width;
-                actual.height = want.height;
-            }
-            if (w->fixedSize) {
+            if (note.displacedSize || note.sizeRefused || w->fixedSize) {
                 actual.width = want.width;
                 actual.height = want.height;
             }
@@ -271,13 +267,9 @@ std::optional<Violation> checkEveryStep(World& world) {
                                                   " but has been in no strip since t=" + num(since));
         }
     }
-    for (auto entry = world.limbo.begin(); entry != world.limbo.end();) {
-        if (std::find(inLimbo.begin(), inLimbo.end(), entry->first) == inLimbo.end()) {
-            entry = world.limbo.erase(entry);
-        } else {
-            ++entry;
-        }
-    }
+    std::erase_if(world.limbo, [&](const auto& entry) {
+        return std::find(inLimbo.begin(), inLimbo.end(), entry.first) == inLimbo.end();
+    });
     return std::nullopt;
 }
 

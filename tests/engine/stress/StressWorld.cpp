@@ -199,9 +199,7 @@ void World::buildRich() {
     desk.addDisplay(Rect{1440, 0, 1920, 1080}, "Right");
     config.animationDuration = 0.2;
     for (int i = 0; i < 3; ++i) {
-        AppSpec desc;
-        desc.name = "App" + std::to_string(i);
-        desc.bundleID = "com.stress.app" + std::to_string(i);
+        const AppSpec desc{.name = "App" + std::to_string(i), .bundleID = "com.stress.app" + std::to_string(i)};
         const ProcessID pid = desk.launchApp(desc);
         appNotes[pid];
         for (int n = 0; n < (i == 2 ? 2 : 3); ++n) {

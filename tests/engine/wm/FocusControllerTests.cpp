@@ -280,10 +280,7 @@ TEST_F(Focusing, AMalformedListOfStallingApplicationsCountsAsEmpty) {
 
 TEST_F(Focusing, AReportedWindowTheTrackerMissedIsTakenOnOnlyWithAHandle) {
     threeApps();
-    AppSpec desc;
-    desc.name = "Quiet";
-    desc.regular = false;
-    const ProcessID quiet = desk.launchApp(desc);
+    const ProcessID quiet = desk.launchApp(AppSpec{.name = "Quiet", .regular = false});
     const WindowID missed = desk.openWindow(quiet, "Missed");
     const WindowID bare = desk.openWindow(quiet, "Bare");
     focus().apply(bare, quiet, std::nullopt, false, true, focus().applied + 1);
@@ -295,10 +292,7 @@ TEST_F(Focusing, AReportedWindowTheTrackerMissedIsTakenOnOnlyWithAHandle) {
     focus().apply(1, app("Mail"), std::nullopt, true, true, focus().applied);  // a stale number is dropped
     EXPECT_EQ(manager().focusedID, missed);
     // A reported window that is no standard one is read once, not again later.
-    WindowSpec dialog;
-    dialog.pid = quiet;
-    dialog.kind = WindowKind::dialog;
-    const WindowID odd = desk.openWindow(dialog);
+    const WindowID odd = desk.openWindow(WindowSpec{.pid = quiet, .kind = WindowKind::dialog});
     focus().apply(odd, quiet, desk.handleOf(odd), false, true, focus().applied + 1);
     settle(0.05);
     desk.setKind(odd, WindowKind::standard);
@@ -312,11 +306,7 @@ TEST_F(Focusing, AReportedWindowTheTrackerMissedIsTakenOnOnlyWithAHandle) {
 // since quitting cleared it only for the windows that were tracked.
 TEST_F(Focusing, AQuittingAppTakesTheFocusOfAWindowNeverTracked) {
     threeApps();
-    WindowSpec desc;
-    desc.pid = app("Mail");
-    desc.title = "Find";
-    desc.kind = WindowKind::dialog;
-    const WindowID dialog = desk.openWindow(desc);
+    const WindowID dialog = desk.openWindow(WindowSpec{.pid = app("Mail"), .title = "Find", .kind = WindowKind::dialog});
     settle();
     ASSERT_EQ(manager().focusedID, dialog);
     ASSERT_EQ(record(dialog), nullptr);

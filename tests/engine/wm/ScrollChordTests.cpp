@@ -107,9 +107,19 @@ TEST_F(ScrollChord, AReleaseSettlesOnTheNearestEdgeAndQuietlyFocusesThatColumn) 
     // When the system reports the focus asked for, the strip stays put.
     EXPECT_DOUBLE_EQ(scroll(), 715);
     EXPECT_EQ(laidOut(2).x, 10);
+
+    // A strip that left the screen before the release takes no focus.
+    LogStore::shared().clear();
+    swipeBy(400);
+    desk.switchSpace(primary, desk.addSpace(primary));
+    settle();
+    send(SwipeEnded{0});
+    EXPECT_FALSE(manager().scroll().key);
+    EXPECT_EQ(manager().focusedID, 2u);
+    EXPECT_TRUE(logLines("input").empty());
 }
 
-TEST_F(ScrollChord, AFlingTravelsAtMostHalfTheVisibleWidth) {
+TEST_F(ScrollChord, AFlingTravelsAtMostHalfTheVisibleWidthScaledByTheSwipesSensitivity) {
     fiveColumns();
     // From 144, a fast release would reach the strip's end, but half a screen
     // (720) more only gets to 864, whose nearest edge is 715.
@@ -125,13 +135,10 @@ TEST_F(ScrollChord, AFlingTravelsAtMostHalfTheVisibleWidth) {
     swipeBy(400 - 715);
     send(SwipeEnded{0.5});
     EXPECT_DOUBLE_EQ(scroll(), 0);
-}
 
-TEST_F(ScrollChord, TheSwipeFlingCapScalesWithSensitivityButAModifiedScrollsDoesNot) {
-    config.swipeSensitivity = 0.5;
-    fiveColumns();
-    // Capped at 360 the fling reaches 1460 and rests on 1430; a cap of a
-    // full half screen (720) would carry it on to 2145.
+    // The cap scales with the swipe's sensitivity: capped at 360 the fling
+    // reaches 1460 and rests on 1430; a full half screen would carry it on to 2145.
+    config.swipeSensitivity = manager().config.swipeSensitivity = 0.5;
     swipeBy(1100);
     send(SwipeEnded{-100});
     EXPECT_DOUBLE_EQ(scroll(), 1430);
@@ -140,7 +147,7 @@ TEST_F(ScrollChord, TheSwipeFlingCapScalesWithSensitivityButAModifiedScrollsDoes
     ASSERT_DOUBLE_EQ(scroll(), 0);
     send(ScrollBegan{});
     send(ScrollMoved{-100});
-    send(ScrollEnded{-10000});  // 1200 points uncapped, 720 capped: 820 -> 715
+    send(ScrollEnded{-10000});  // a modified scroll's cap does not scale: 1200 points uncapped, 720 capped: 820 -> 715
     EXPECT_DOUBLE_EQ(scroll(), 715);
 }
 
@@ -195,17 +202,6 @@ TEST_F(ScrollChord, AGestureWhoseDisplayOrStripWentAwayMovesNothingAndEndsCleanl
     EXPECT_FALSE(manager().activeKey);
     EXPECT_TRUE(logLines("input").empty());
     EXPECT_EQ(overlays().count("showStrip"), 0);
-}
-
-TEST_F(ScrollChord, AStripThatLeftTheScreenMidGestureDoesNotTakeFocus) {
-    fiveColumns();
-    swipeBy(400);
-    desk.switchSpace(primary, desk.addSpace(primary));
-    settle();
-    send(SwipeEnded{0});
-    EXPECT_FALSE(manager().scroll().key);
-    EXPECT_EQ(manager().focusedID, 1u);
-    EXPECT_TRUE(logLines("input").empty());
 }
 
 TEST_F(ScrollChord, NotchesStepAColumnEachAndFocusOnceAfterThePause) {
@@ -316,6 +312,16 @@ TEST_F(ScrollChord, TheChordPeeksAndATapPinsWithTheBoundaryExact) {
     hold({});
     EXPECT_EQ(overlays().count("endTimelinePeek"), 3);
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::peek);
+
+    // Without the timeline on modifiers the chord shows nothing.
+    manager().config.timelineOnModifiers = false;
+    overlays().clearCalls();
+    overlays().closeTimeline();
+    hold(kChord);
+    EXPECT_EQ(overlays().count("beginTimelinePeek"), 0);
+    EXPECT_TRUE(input().keysWatched());
+    hold({});
+    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
 }
 
 TEST_F(ScrollChord, AUsedChordCloses) {
@@ -346,16 +352,6 @@ TEST_F(ScrollChord, AUsedChordCloses) {
     hold(kChord);
     hold({});
     EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::pinned);
-}
-
-TEST_F(ScrollChord, WithoutTimelineOnModifiersTheChordShowsNothing) {
-    config.timelineOnModifiers = false;
-    fiveColumns();
-    hold(kChord);
-    EXPECT_EQ(overlays().count("beginTimelinePeek"), 0);
-    EXPECT_TRUE(input().keysWatched());
-    hold({});
-    EXPECT_EQ(overlays().timeline(), SimOverlays::Timeline::closed);
 }
 
 TEST_F(ScrollChord, AClickIsRecordedAndClosesThePinnedTimelineButNothingHappensWhileStopped) {

@@ -306,11 +306,8 @@ TEST_F(Scenario, MaximisingByHandTogglesFullWidthAndOtherResizesTakeTheirShare) 
 // display, so the real window lay wholly outside it. Parking now goes by the
 // width the window kept.
 TEST_F(Scenario, ANarrowFixedSizeWindowParkedAtTheLeftKeepsASliverOnScreen) {
-    WindowSpec palette;
-    palette.pid = app("Paint");
-    palette.frame = {100, 100, 500, 400};
-    palette.fixedSize = true;
-    const WindowID fixed = desk.openWindow(palette);
+    const WindowID fixed =
+        desk.openWindow(WindowSpec{.pid = app("Paint"), .frame = {100, 100, 500, 400}, .fixedSize = true});
     start();
     manager().toggleFloat(record(fixed));
     settle();
@@ -603,11 +600,7 @@ TEST_F(Scenario, DisplaysAndStripsAreFoundByPointFrameAndFocus) {
 // Putting windows into strips
 
 TEST_F(Scenario, NewWindowsGoBesideTheFocusOrWhereTheirRuleSaysAndBackToTheirSlot) {
-    AppRule rule;
-    rule.bundleID = "com.example.Late";
-    rule.placement = AppRule::Placement::end;
-    rule.width = 0.4;
-    config.appRules = {rule};
+    config.appRules = {{.bundleID = "com.example.Late", .width = 0.4, .placement = AppRule::Placement::end}};
     start();
     for (int i = 0; i < 3; ++i) manage("Editor");
     manager().strips[primaryKey()].focusColumn(0);

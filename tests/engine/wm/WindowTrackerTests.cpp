@@ -13,13 +13,6 @@
 namespace tessaline {
 namespace {
 
-AppRule floatRule(const std::string& bundleID) {
-    AppRule rule;
-    rule.bundleID = bundleID;
-    rule.floating = true;
-    return rule;
-}
-
 class Tracking : public Scenario {
 protected:
     WindowTracker& tracker() { return manager().tracker(); }
@@ -27,11 +20,8 @@ protected:
     // An application the tracker never looks at by itself (not a regular one),
     // so a test can hand its windows to the tracker directly.
     ProcessID quietApp(const std::string& name, bool withBundle = true) {
-        AppSpec desc;
-        desc.name = name;
-        if (withBundle) desc.bundleID = "com.example." + name;
-        desc.regular = false;
-        return desk.launchApp(desc);
+        const auto bundleID = withBundle ? std::optional("com.example." + name) : std::nullopt;
+        return desk.launchApp(AppSpec{.name = name, .bundleID = bundleID, .regular = false});
     }
     WindowPtr trackQuiet(ProcessID pid, Rect frame, bool withFrame = true) {
         const WindowID id = desk.openWindow(pid, "", frame);
@@ -100,15 +90,8 @@ TEST_F(Tracking, SlowApplicationsAreWaitedForAndLaidOutWhenTheyAnswer) {
     EXPECT_NE(target(slow), (Rect{800, 100, 600, 500}));  // on its way into its column
 
     // A launching application is observed until it answers, for about five seconds.
-    const auto launching = [&](const std::string& name, double launchTime) {
-        AppSpec desc;
-        desc.name = name;
-        desc.bundleID = "com.example." + name;
-        desc.launchTime = launchTime;
-        return desk.launchApp(desc);
-    };
-    const ProcessID soon = launching("Soon", 3.0);
-    const ProcessID never = launching("Never", 8.0);
+    const ProcessID soon = desk.launchApp(AppSpec{.name = "Soon", .bundleID = "com.example.Soon", .launchTime = 3.0});
+    const ProcessID never = desk.launchApp(AppSpec{.name = "Never", .bundleID = "com.example.Never", .launchTime = 8.0});
     const WindowID soonWindow = desk.openWindow(soon, "", {100, 100, 600, 500});
     const WindowID neverWindow = desk.openWindow(never, "", {800, 100, 600, 500});
     settle(10.0);
@@ -118,7 +101,7 @@ TEST_F(Tracking, SlowApplicationsAreWaitedForAndLaidOutWhenTheyAnswer) {
 }
 
 TEST_F(Tracking, RecordsAreNamedOnceAndClassifiedByRulesSizeSpacesAndTheUsersChoice) {
-    config.appRules = {floatRule("com.example.Floaty")};
+    config.appRules = {{.bundleID = "com.example.Floaty", .floating = true}};
     start();
     const ProcessID bare = quietApp("Bare", false);
     const WindowPtr window = trackQuiet(bare, {100, 100, 300, 300});
@@ -199,22 +182,14 @@ TEST_F(Tracking, ANewWindowOpensBesideTheFocusAndOddOnesAreReadAgainAFewTimes) {
     const WindowID fresh = openWindow("Mail", "New");
     settle(0.5);
     desk.closeWindow(openWindow("Mail", "Flash"));  // gone before its facts are read
-    WindowSpec fixed;
-    fixed.pid = app("Mail");
-    fixed.fixedSize = true;
     overlays().clearCalls();
-    desk.openWindow(fixed);  // floats, and still shows in the overlays
+    desk.openWindow(WindowSpec{.pid = app("Mail"), .fixedSize = true});  // floats, and still shows in the overlays
     settle(0.5);
     EXPECT_GE(overlays().count("refresh"), 1);
     EXPECT_EQ(text(), "[1]p [4*] [2] [3]");  // Mail is in front
     EXPECT_FALSE(overlays().stripsShown().empty());
 
-    const auto open = [&](WindowKind kind) {
-        WindowSpec desc;
-        desc.pid = app("Mail");
-        desc.kind = kind;
-        return desk.openWindow(desc);
-    };
+    const auto open = [&](WindowKind kind) { return desk.openWindow(WindowSpec{.pid = app("Mail"), .kind = kind}); };
     const WindowID late = open(WindowKind::dialog);  // standard between the second and third re-read
     settle(0.35);
     desk.setKind(late, WindowKind::standard);
@@ -257,10 +232,8 @@ TEST_F(Tracking, ClosingTheFocusedWindowRefocusesItsStripShortlyAfter) {
     EXPECT_EQ(manager().focusedID, successor);
     EXPECT_EQ(order(), (std::vector<WindowID>{*successor}));
     // Nor does a window the strip has not focused, while a floating one has the focus.
-    WindowSpec fixed;
-    fixed.pid = app("Notes");
-    fixed.fixedSize = true;
-    const WindowID floating = desk.openWindow(fixed), goes = openWindow("Notes");
+    const WindowID floating = desk.openWindow(WindowSpec{.pid = app("Notes"), .fixedSize = true});
+    const WindowID goes = openWindow("Notes");
     settle();
     manager().strips[primaryKey()].focusWindow(*successor);
     desk.focusWindow(floating);
@@ -330,10 +303,7 @@ TEST_F(Tracking, AWindowThatNeverAnswersKeepsItsStateAndIsReportedOnce) {
 
 TEST_F(Tracking, AQuittingApplicationLeavesNoTraceAndAHiddenOneComesBack) {
     tile(2);
-    WindowSpec fixed;
-    fixed.pid = app("Mail");
-    fixed.fixedSize = true;
-    const WindowID floating = desk.openWindow(fixed);
+    const WindowID floating = desk.openWindow(WindowSpec{.pid = app("Mail"), .fixedSize = true});
     const WindowID other = openWindow("Mail", "", {1000, 100, 400, 500});
     settle();
     ASSERT_EQ(stateOf(floating), State::floating);
@@ -373,7 +343,7 @@ TEST_F(Tracking, ChangedRulesFloatWindowsOnScreenAndTileThemAgain) {
     config.defaultWidth = 0.9;  // long strip: the last column lies off screen
     start();
     Config floaty = config;
-    floaty.appRules = {floatRule("com.example.Notes")};
+    floaty.appRules = {{.bundleID = "com.example.Notes", .floating = true}};
     manager().apply(floaty);
     settle(1.0);
     EXPECT_EQ(stateOf(b), State::floating);
@@ -544,10 +514,7 @@ TEST_F(Tracking, NothingHappensAfterTheManagerStoppedOrWentAway) {
     desk.restore(slow);
     settle(0.1);
     desk.setTitle(slow, "renamed");  // a title asked for
-    AppSpec launching;
-    launching.name = "Launching";
-    launching.launchTime = 3;
-    desk.launchApp(launching);  // observed again and again until it answers
+    desk.launchApp(AppSpec{.name = "Launching", .launchTime = 3});  // observed again and again until it answers
     settle(0.5);
     destroyManager();
     settle(3.0);  // the answers find no tracker; nothing crashes
