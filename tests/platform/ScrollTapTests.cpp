@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "engine/wm/Overloaded.h"
 #include "platform/input/ScrollTap.h"
 #include "platform/sim/SimScheduler.h"
+#include "tests/platform/InputLines.h"
 
 using namespace tessaline;
+using namespace tessaline::testing;
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-std::string fixed(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
-std::string describe(const InputEvent& event) {
-    return std::visit(
-        Overloaded{
-            [](const ScrollBegan&) { return std::string("began"); },
-            [](const ScrollMoved& e) { return "moved " + fixed(e.delta); },
-            [](const ScrollEnded& e) { return "ended " + fixed(e.velocity); },
-            [](const ScrollStepped& e) { return "stepped " + std::to_string(e.steps); },
-            [](const auto&) { return std::string("other"); },
-        },
-        event);
-}
 
 struct ScrollTapTest : ::testing::Test {
     SimScheduler clock;
@@ -73,10 +50,10 @@ TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     clock.advance(0.02);
     EXPECT_TRUE(tap.smooth(2, 0, none));
     clock.advance(0.099);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved 2", "moved 2", "moved 2"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll 2", "scroll 2", "scroll 2"}));
 
     clock.advance(0.001);  // 0.1 s after the last sample: 6 points over 0.04 s
-    EXPECT_EQ(take(), (Lines{"ended 150", "release"}));
+    EXPECT_EQ(take(), (Lines{"scroll ended 150", "release"}));
     EXPECT_FALSE(tap.owning());
 
     // Started without the chord: the application's, chord or not.
@@ -89,12 +66,12 @@ TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     // The next gesture is decided afresh; a single sample has no speed.
     EXPECT_TRUE(tap.smooth(0, -4, chord));
     clock.advance(0.2);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved -4", "ended 0", "release"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll -4", "scroll ended 0", "release"}));
 
     // Turning chord scrolling off mid-gesture lets go without ending it.
     EXPECT_TRUE(tap.smooth(1, 0, chord));
     tap.reset();
     clock.advance(0.2);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved 1", "release"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll 1", "release"}));
     EXPECT_EQ(clock.pendingCount(), 0u);
 }

@@ -60,11 +60,12 @@ std::string ManagerOptions::tessalineExecutable() {
     return !path.empty() && access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
-ManagerOptions ManagerOptions::tessaline(std::vector<std::string> extraArgs) {
+ManagerOptions ManagerOptions::tessaline(const std::string& config, std::vector<std::string> extraArgs) {
     ManagerOptions o;
     o.program = tessalineExecutable();
     o.args = {"--exit-on-x-error"};
     o.args.insert(o.args.end(), extraArgs.begin(), extraArgs.end());
+    if (!config.empty()) o.files = {{".config/tessaline/settings.json", R"({"config":)" + config + "}"}};
     // No settings or welcome window opens among the test's windows.
     o.environment = {{"TESSALINE_SETTINGS_PROGRAM", ""}};
     return o;

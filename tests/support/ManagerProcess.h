@@ -39,8 +39,9 @@ struct ManagerOptions {
     // The tessaline executable of this build (TESSALINE_EXECUTABLE in the
     // environment overrides it); empty when it has not been built.
     static std::string tessalineExecutable();
-    // Tessaline, with unexpected X errors fatal.
-    static ManagerOptions tessaline(std::vector<std::string> extraArgs = {});
+    // Tessaline, with unexpected X errors fatal; `config` is the "config" object
+    // of its settings.json, e.g. R"({"animate":false})", none when empty.
+    static ManagerOptions tessaline(const std::string& config = "", std::vector<std::string> extraArgs = {});
     // i3 with a minimal configuration and no bar.
     static ManagerOptions i3();
     // bspwm with one desktop per monitor, so that it tiles.

@@ -102,8 +102,6 @@ XServer::XServer(Options options) : options_(options) {
     const std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
     pid_ = spawn({.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten", "tcp",
                            "-screen", "0", screen},
-                  .environment = {},
-                  .output = "/dev/null",
                   .inheritFd = fds[1]});
     ::close(fds[1]);
     std::string number = readDisplayNumber(fds[0]);
@@ -156,17 +154,11 @@ void XServer::setMonitors(const std::vector<Monitor>& wanted) {
 
     bool first = true;
     for (const Monitor& m : wanted) {
-        xcb_randr_monitor_info_t info{};
-        info.name = control_->atom(m.name);
-        info.primary = m.primary;
-        info.automatic = 0;
-        info.nOutput = first && output != XCB_NONE ? 1 : 0;
-        info.x = int16_t(m.rect.x);
-        info.y = int16_t(m.rect.y);
-        info.width = uint16_t(m.rect.w);
-        info.height = uint16_t(m.rect.h);
-        info.width_in_millimeters = millimetres(m.rect.w);
-        info.height_in_millimeters = millimetres(m.rect.h);
+        // Name, primary, automatic, outputs, position and size in pixels, then in millimetres.
+        const xcb_randr_monitor_info_t info{control_->atom(m.name), m.primary, 0,
+                                            uint16_t(first && output != XCB_NONE ? 1 : 0),
+                                            int16_t(m.rect.x), int16_t(m.rect.y), uint16_t(m.rect.w), uint16_t(m.rect.h),
+                                            millimetres(m.rect.w), millimetres(m.rect.h)};
         setMonitor(c, root, info, info.nOutput ? &output : nullptr);
         first = false;
     }

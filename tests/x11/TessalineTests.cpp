@@ -9,28 +9,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <deque>
-
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "Spawn.h"
-#include "TestClient.h"
 #include "UserInput.h"
 
 using namespace tessaline::xtest;
 
 namespace {
 
-constexpr Rect kMonitor{0, 0, 1920, 1080};
 // A column of the default width (half the screen) with the default gap of 10.
 constexpr int kColumnWidth = 945, kColumnHeight = 1060;
 
 Rect column(int x) { return Rect{x, 10, kColumnWidth, kColumnHeight}; }
 
+// Every frame is final once the manager has answered a sync.
 ManagerOptions withoutAnimation(std::vector<std::string> args = {}) {
-    ManagerOptions options = ManagerOptions::tessaline(std::move(args));
-    // Every frame is final once the manager has answered a sync.
-    options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"}};
-    return options;
+    return ManagerOptions::tessaline(R"({"animate":false})", std::move(args));
 }
 
 std::vector<uint32_t> rootList(Connection& c, const char* property) {
@@ -41,20 +35,12 @@ bool contains(const std::vector<uint32_t>& list, xcb_window_t window) {
     return std::find(list.begin(), list.end(), window) != list.end();
 }
 
-class Tessaline : public ::testing::Test {
+class Tessaline : public ManagedScreen {
 protected:
-    explicit Tessaline(ManagerOptions options = withoutAnimation()) : wm(std::move(options)) {}
-
-    void SetUp() override {
-        XServer::shared().setMonitors({{"main", kMonitor, true}});
-        wm.start();
-    }
+    explicit Tessaline(ManagerOptions options = withoutAnimation()) : ManagedScreen(std::move(options)) {}
 
     void TearDown() override {
-        if (wm.running()) {
-            EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
-        }
-        EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
+        ManagedScreen::TearDown();
         for (TestClient& client : clients) {
             if (!client.alive()) continue;
             EXPECT_TRUE(client.viewable()) << client.window();
@@ -66,19 +52,10 @@ protected:
         }
     }
 
-    TestClient& open(const ClientBuilder& builder = ClientBuilder()) {
-        clients.push_back(builder.open());
-        wm.sync();
-        return clients.back();
-    }
-
     void sendToRoot(xcb_window_t window, const char* type, std::array<uint32_t, 5> data) {
         wm.control().sendToRoot(window, type, data);
         wm.sync();
     }
-
-    ManagerProcess wm;
-    std::deque<TestClient> clients;
 };
 
 // Windows glide as users have it.
@@ -95,7 +72,7 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
     TestClient& b = open(ClientBuilder().title("b"));
     EXPECT_EQ(a.geometry(), column(10));
     EXPECT_EQ(b.geometry(), column(965)) << "a new window opens beside the focused one";
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{b.window()});
+    EXPECT_EQ(active(), b.window());
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST"), (std::vector<uint32_t>{a.window(), b.window()}));
     EXPECT_EQ(wm.control().property32(b.window(), wm.control().atom("_NET_FRAME_EXTENTS")),
               (std::vector<uint32_t>{0, 0, 0, 0}));
@@ -172,7 +149,7 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     wm.sync();
     EXPECT_TRUE(b.viewable());
     EXPECT_EQ(b.wmState(), WmState::normal);
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{b.window()});
+    EXPECT_EQ(active(), b.window());
     EXPECT_EQ(b.geometry()->w, kColumnWidth);
 
     a.requestFullscreen(true);
@@ -199,14 +176,14 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     TestClient& a = open(ClientBuilder().title("a"));
     TestClient& offered = open(ClientBuilder().input(false).protocols({Protocol::takeFocus}).title("offered"));
     waitFor("WM_TAKE_FOCUS for a window that takes focus itself", [&] { return offered.focusOffers() > 0; });
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()});
+    EXPECT_EQ(active(), offered.window());
     TestClient& quiet = open(ClientBuilder().title("quiet").beforeMap([](TestClient& c) {
         const uint32_t zero = 0;
         xcb_change_property(c.connection().get(), XCB_PROP_MODE_REPLACE, c.window(),
                             c.connection().atom("_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 32, 1, &zero);
         c.connection().flush();
     }));
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()})
+    EXPECT_EQ(active(), offered.window())
         << "a window mapped with user time 0 does not take the focus";
     EXPECT_TRUE(quiet.viewable());
 
@@ -217,7 +194,7 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     user.buttonDown(1);
     user.buttonUp(1);
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{a.window()});
+    EXPECT_EQ(active(), a.window());
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());
 }
 
@@ -352,7 +329,7 @@ TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
     stays.requestActivate();
     hung.requestActivate();
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{hung.window()});
+    EXPECT_EQ(active(), hung.window());
 
     // Last, because a focused window that closes hands focus on a moment later.
     for (int i = 0; i < 20; ++i) {

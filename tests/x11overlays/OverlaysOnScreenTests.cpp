@@ -12,17 +12,14 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "Spawn.h"
-#include "TestClient.h"
 #include "UserInput.h"
 #include "overlays/model/StripBarModel.h"
 
 using namespace tessaline::xtest;
 
 namespace {
-
-constexpr Rect kMonitor{0, 0, 1920, 1080};
 
 struct Colour {
     int r = 0, g = 0, b = 0;
@@ -79,38 +76,17 @@ private:
     bool running_ = false;
 };
 
-class OverlaysOnScreen : public ::testing::Test {
+class OverlaysOnScreen : public ManagedScreen {
 protected:
-    void SetUp() override {
-        XServer::shared().setMonitors({{"main", kMonitor, true}});
-        wm.start();
-    }
-
-    void TearDown() override {
-        if (wm.running()) {
-            EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
-        }
-        EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
-    }
-
-    static ManagerOptions options() {
-        ManagerOptions options = ManagerOptions::tessaline();
-        options.files = {{".config/tessaline/settings.json",
-                          R"({"config":{"animate":false,"focusBorder":true,"dimInactive":true,"dimAmount":0.5,)"
-                          R"("overviewPreviews":true}})"}};
-        return options;
-    }
+    OverlaysOnScreen()
+        : ManagedScreen(ManagerOptions::tessaline(
+              R"({"animate":false,"focusBorder":true,"dimInactive":true,"dimAmount":0.5,"overviewPreviews":true})")) {}
 
     TestClient& open(Colour colour) {
-        clients.push_back(ClientBuilder()
-                              .beforeMap([colour](TestClient& client) {
-                                  const uint32_t pixel = colour.pixel();
-                                  xcb_change_window_attributes(client.connection().get(), client.window(),
-                                                               XCB_CW_BACK_PIXEL, &pixel);
-                              })
-                              .open());
-        wm.sync();
-        return clients.back();
+        return ManagedScreen::open(ClientBuilder().beforeMap([colour](TestClient& client) {
+            const uint32_t pixel = colour.pixel();
+            xcb_change_window_attributes(client.connection().get(), client.window(), XCB_CW_BACK_PIXEL, &pixel);
+        }));
     }
 
     Connection& x() { return wm.control(); }
@@ -139,8 +115,6 @@ protected:
         expectColour({g.x - 3, g.y + g.h / 2}, kAccent, what);
     }
 
-    xcb_window_t active() { return x().property32(x().root(), x().atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0})[0]; }
-
     void click(Point at) {
         hands.moveTo(at.x, at.y);
         hands.buttonDown(1);
@@ -151,18 +125,6 @@ protected:
     void pressEscape() {
         hands.chord({keys::escape});
         wm.sync();
-    }
-
-    // Whether this client could take the keyboard now (it gives it back at once).
-    bool keyboardFree() {
-        xcb_connection_t* c = x().get();
-        auto reply = xcb_grab_keyboard_reply(
-            c, xcb_grab_keyboard(c, 0, x().root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-        const bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-        std::free(reply);
-        if (free) xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-        x().flush();
-        return free;
     }
 
     xcb_window_t inputFocus() {
@@ -218,9 +180,7 @@ protected:
         return {window, card};
     }
 
-    ManagerProcess wm{options()};
     UserInput hands;
-    std::deque<TestClient> clients;
 };
 
 // ---------------------------------------------------------------------------
@@ -301,9 +261,9 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
 
     // The overview takes the keyboard, not the focus; its focused card is
     // ringed; a click on another card focuses that window and gives the keyboard back.
-    ASSERT_TRUE(keyboardFree());
+    ASSERT_TRUE(inputIsFree());
     act("overview", "the overview", [&] { return panel("overview").has_value(); });
-    EXPECT_FALSE(keyboardFree()) << "the open overview holds the keyboard";
+    EXPECT_FALSE(inputIsFree()) << "the open overview holds the keyboard";
     EXPECT_EQ(inputFocus(), a.window()) << "the focused window keeps the focus";
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
@@ -311,7 +271,7 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     click({card.x + card.w + card.w / 2, centre(card).y});
     EXPECT_EQ(active(), b.window()) << "the card right of the focused one";
     EXPECT_FALSE(panel("overview"));
-    EXPECT_TRUE(keyboardFree());
+    EXPECT_TRUE(inputIsFree());
 
     // A tabbed column: clicking a tab brings its window forward.
     act("stackLeft", "b in a's column", [&] { return b.geometry()->x == a.geometry()->x; });
@@ -321,7 +281,7 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     EXPECT_EQ(active(), a.window()) << "the first tab's window";
 
     act("stop", "every panel off screen", [&] { return panels().empty(); });
-    EXPECT_TRUE(keyboardFree());
+    EXPECT_TRUE(inputIsFree());
 }
 
 }  // namespace

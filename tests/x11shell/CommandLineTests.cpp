@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "../shell/BusPanel.h"
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "Spawn.h"
 #include "TestClient.h"
 
@@ -43,9 +43,8 @@ protected:
     // stand-in settings program that tells the test each time it is started,
     // and with what arguments.
     void launch(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        ManagerOptions options = ManagerOptions::tessaline();
-        options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
-                         {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
+        ManagerOptions options = ManagerOptions::tessaline(R"({"animate":false})");
+        options.files.emplace_back("settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n");
         options.environment = std::move(environment);
         options.environment.emplace_back("TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program");
         wm_.emplace(options);
@@ -68,10 +67,7 @@ protected:
         unwatch(launches_);
         ::close(launches_);
         ::close(keepOpen_);
-        if (wm().running()) {
-            EXPECT_EQ(wm().stop(), (ManagerProcess::Exit{0, 0})) << wm().stderrText();
-        }
-        EXPECT_FALSE(contains(wm().stderrText(), "error:")) << wm().stderrText();
+        expectCleanStop(wm());
         for (TestClient& client : clients) {
             if (client.alive()) {
                 EXPECT_TRUE(client.viewable()) << "left unmapped: " << client.window();
@@ -107,13 +103,9 @@ protected:
         return line;
     }
 
-    xcb_window_t activeWindow() {
-        Connection& c = wm().control();
-        return c.property32(c.root(), c.atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0}).at(0);
-    }
     void waitForActive(const TestClient& client, std::string_view after) {
         waitFor(std::string("focus to move after ") + std::string(after),
-                [&] { return activeWindow() == client.window(); });
+                [&] { return activeWindow(wm().control()) == client.window(); });
     }
 
     TestClient& open(std::string title) {
