@@ -28,10 +28,15 @@ struct HarnessError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+struct Point {
+    int x = 0, y = 0;
+};
+
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
     bool contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    Point centre() const { return {x + w / 2, y + h / 2}; }
 };
 std::ostream& operator<<(std::ostream&, const Rect&);  // "700×850 at 8,33"
 
@@ -111,8 +116,6 @@ private:
     uint64_t received_ = 0;
     std::vector<std::pair<int, int>> errors_;
     std::function<void(const xcb_generic_event_t&)> hook_;
-
-    
 };
 
 // Waits until done() holds, reading every connection's events (and the watched

@@ -293,20 +293,24 @@ void ManagerProcess::restart() {
     start();
 }
 
-std::string ManagerProcess::command(const std::string& word) {
+ManagerProcess::Ran ManagerProcess::run(std::vector<std::string> arguments) {
     const fs::path output = home_ / "command.out";
     fs::remove(output);  // the child appends to it
-    const pid_t pid = spawn({.argv = {ManagerOptions::tessalineExecutable(), word},
-                             .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
+    arguments.insert(arguments.begin(), ManagerOptions::tessalineExecutable());
+    const pid_t pid = spawn({.argv = arguments,
+                             .environment = environmentWith({{"DISPLAY", server_.display()},
                                                              {"XDG_RUNTIME_DIR", (home_ / "runtime").string()}}),
                              .output = output.string()});
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw HarnessError("tessaline " + word + " failed: " + readFile(output));
-    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(output)};
+}
+
+std::string ManagerProcess::command(const std::string& word) {
+    const Ran ran = run({word});
+    if (ran.status != 0) throw HarnessError("tessaline " + word + " failed: " + ran.output);
     sync();
-    return readFile(output);
+    return ran.output;
 }
 
 std::string ManagerProcess::stderrText() const { return readFile(home_ / "stderr.log"); }

@@ -77,6 +77,12 @@ public:
     Exit waitForExit(std::string_view what = "to quit");
     // Stops it and starts it again with the same HOME (its saved state kept).
     void restart();
+    // `tessaline <arguments>` against it, as a user types it.
+    struct Ran {
+        int status = -1;
+        std::string output;  // standard output and error together
+    };
+    Ran run(std::vector<std::string> arguments);
     // Runs `tessaline <word>` against it and answers what that printed once the
     // manager has caught up; throws if the command failed.
     std::string command(const std::string& word);

@@ -345,10 +345,7 @@ TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
 }
 
 TEST_F(Tessaline, AnXtermOpensAsAColumn) {
-    Connection watcher(XServer::shared().display());
-    const uint32_t mask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_change_window_attributes(watcher.get(), watcher.root(), XCB_CW_EVENT_MASK, mask);
-    watcher.flush();
+    Connection& watcher = wm.control();  // hears the root's property changes
     const pid_t xterm = spawn({.argv = {"xterm", "-title", "smoke", "-e", "sleep", "60"},
                                .environment = environmentWith({{"DISPLAY", XServer::shared().display()}})});
     waitFor("xterm's window", [&] { return rootList(watcher, "_NET_CLIENT_LIST").size() == 1; });

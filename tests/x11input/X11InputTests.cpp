@@ -59,7 +59,7 @@ TEST(X11InputTest, DeliversButtonsMovesWatchedKeysAndModifiersUntilStopped) {
     EXPECT_EQ(pump(), (Lines{"mods 1", "mods 0"}));
 
     input->warpPointer({300, 200});
-    EXPECT_EQ(input->pointer(), (Point{300, 200}));
+    EXPECT_EQ(input->pointer(), (tessaline::Point{300, 200}));
 
     // Stopped: nothing is delivered and nothing is held, the chord's grab included.
     input->stop();

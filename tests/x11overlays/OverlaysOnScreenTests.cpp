@@ -40,11 +40,6 @@ constexpr Colour kRed{200, 60, 60}, kGreen{60, 170, 60};
 constexpr Colour kAccent{64, 143, 255};  // the default border colour and the selection accent
 constexpr double kDim = 0.5;
 
-struct Point {
-    int x = 0, y = 0;
-};
-Point centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
-
 // A picom on the test's server, for the transparent look.
 class Compositor {
 public:
@@ -198,7 +193,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
         if (!compositor->running()) GTEST_SKIP() << "picom could not start on this server";
         wm.sync();
     }
-    const Point insideA = centre(*a.geometry()), insideB = centre(*b.geometry());
+    const Point insideA = a.geometry()->centre(), insideB = b.geometry()->centre();
     expectBorderAround(b, "the focused window's rim");
     expectColour(insideB, kGreen, "the focused window shows at full brightness", 4);
     expectColour(insideA, composited ? kRed.dimmed(kDim) : kRed,
@@ -214,7 +209,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
     act("overview", "the overview", [&] { return panel("overview").has_value(); });
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
-    expectColour(centre(card), kRed, "the focused window's live preview", 8);
+    expectColour(card.centre(), kRed, "the focused window's live preview", 8);
     pressEscape();
     // With a compositor it fades out first.
     waitFor("Escape to close the overview", [&] { return !panel("overview"); }, waitLimit(),
@@ -250,8 +245,8 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
         return Rect{timeline.x + int(r.x), timeline.y + int(r.y), int(r.width), int(r.height)};
     };
     act("toggleTimeline", "the timeline at its place", [&] { return panel("stripBar") == timeline; });
-    expectColour({chip(1).x - 2, centre(chip(1)).y}, kAccent, "the focused window's chip is ringed");
-    click(centre(chip(0)));
+    expectColour({chip(1).x - 2, chip(1).centre().y}, kAccent, "the focused window's chip is ringed");
+    click(chip(0).centre());
     EXPECT_EQ(active(), a.window());
     EXPECT_EQ(state()["timeline"]["mode"], "off");
     // Escape is lent to a pinned timeline.
@@ -267,8 +262,8 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     EXPECT_EQ(inputFocus(), a.window()) << "the focused window keeps the focus";
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
-    expectColour({card.x - 5, centre(card).y}, kAccent, "the focused window's card is ringed");
-    click({card.x + card.w + card.w / 2, centre(card).y});
+    expectColour({card.x - 5, card.centre().y}, kAccent, "the focused window's card is ringed");
+    click({card.x + card.w + card.w / 2, card.centre().y});
     EXPECT_EQ(active(), b.window()) << "the card right of the focused one";
     EXPECT_FALSE(panel("overview"));
     EXPECT_TRUE(inputIsFree());
@@ -277,7 +272,7 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     act("stackLeft", "b in a's column", [&] { return b.geometry()->x == a.geometry()->x; });
     act("toggleTabbed", "the tab bar", [&] { return panel("tabBar").has_value(); });
     const Rect tabs = *panel("tabBar");
-    click({tabs.x + tabs.w / 4, centre(tabs).y});
+    click({tabs.x + tabs.w / 4, tabs.centre().y});
     EXPECT_EQ(active(), a.window()) << "the first tab's window";
 
     act("stop", "every panel off screen", [&] { return panels().empty(); });

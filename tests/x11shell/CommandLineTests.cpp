@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <deque>
@@ -16,8 +15,6 @@
 
 #include "../shell/BusPanel.h"
 #include "ManagedScreen.h"
-#include "Spawn.h"
-#include "TestClient.h"
 
 using namespace tessaline::xtest;
 using tessaline::bustest::idOf;
@@ -27,16 +24,12 @@ using tessaline::bustest::PrivateBus;
 namespace {
 
 namespace fs = std::filesystem;
+using Ran = ManagerProcess::Ran;
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 class CommandLine : public ::testing::Test {
 protected:
-    struct Ran {
-        int status = -1;
-        std::string output;  // standard output and error together
-    };
-
     void SetUp() override { XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}}); }
 
     // Starts the manager, with these variables besides its own, and a
@@ -76,17 +69,7 @@ protected:
     }
 
     // `tessaline <arguments>` as a user types it.
-    Ran tessaline(std::vector<std::string> arguments) {
-        const fs::path output = wm().home() / ("client-" + std::to_string(++runs_) + ".out");
-        arguments.insert(arguments.begin(), ManagerOptions::tessalineExecutable());
-        const pid_t pid = spawn({.argv = arguments,
-                                 .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
-                                                                 {"XDG_RUNTIME_DIR", (wm().home() / "runtime").string()}}),
-                                 .output = output.string()});
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(output)};
-    }
+    Ran tessaline(std::vector<std::string> arguments) { return wm().run(std::move(arguments)); }
 
     nlohmann::json state() {
         const Ran ran = tessaline({"state"});
@@ -120,7 +103,6 @@ private:
     std::optional<ManagerProcess> wm_;
     int launches_ = -1, keepOpen_ = -1;
     std::string received_;
-    int runs_ = 0;
 };
 
 // The desktop's settings daemon: an XSETTINGS block with animations off.
