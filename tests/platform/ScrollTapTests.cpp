@@ -26,7 +26,7 @@ struct ScrollTapTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsWithFractionsCarriedOver) {
+TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsAndATouchpadGestureIsCapturedAtItsStartUntilAPause) {
     EXPECT_FALSE(tap.wheel(1, none));
     EXPECT_FALSE(tap.wheel(1, Modifiers::control));
     EXPECT_TRUE(tap.wheel(0.4, chord | Modifiers::shift));
@@ -40,9 +40,7 @@ TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsWithFractionsCarriedOv
     EXPECT_FALSE(tap.wheel(-0.25, none));  // the leftover half is gone with the chord
     EXPECT_TRUE(tap.wheel(-0.75, chord));
     EXPECT_EQ(take(), Lines{});
-}
 
-TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     // Captured at its first sample; the dominant axis is what moves the strip.
     EXPECT_TRUE(tap.smooth(2, 1, chord));
     clock.advance(0.02);
@@ -75,3 +73,4 @@ TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll 1", "release"}));
     EXPECT_EQ(clock.pendingCount(), 0u);
 }
+

@@ -58,10 +58,7 @@ TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameAndKeepASizeRequest
 
 TEST_F(SimFrameWriterTest, WindowsKeepTheirMinimumOrFixedSizeAndSayWhatTheyGot) {
     const ProcessID pid = connectedApp();
-    WindowSpec desc;
-    desc.pid = pid;
-    desc.minSize = {500, 200};
-    const WindowID id = desk.openWindow(desc);
+    const WindowID id = desk.openWindow({.pid = pid, .minSize = {500, 200}});
     std::vector<std::tuple<WindowID, Size, Size>> resizes;
     writer->onResize = [&](WindowID w, Size asked, Size got) { resizes.emplace_back(w, asked, got); };
     write(id, {0, 30, 300, 400});

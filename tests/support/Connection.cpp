@@ -179,11 +179,6 @@ bool Connection::pump() {
     return any;
 }
 
-Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match) {
-    std::chrono::steady_clock::time_point ignored;
-    return take(match, ignored);
-}
-
 Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match,
                        std::chrono::steady_clock::time_point& readAt) {
     auto it = std::find_if(queue_.begin(), queue_.end(), [&](const Queued& q) { return match(*q.event); });

@@ -87,11 +87,14 @@ public:
     // client's automatic answers (pings, focus offers).
     void onEvent(std::function<void(const xcb_generic_event_t&)> hook) { hook_ = std::move(hook); }
 
-    // Removes and returns the oldest queued event that matches.
-    Event take(const std::function<bool(const xcb_generic_event_t&)>& match);
-    // The same with the moment it was read from the socket (for latency benchmarks).
+    // Removes and returns the oldest queued event that matches, with the moment
+    // it was read from the socket (for latency benchmarks).
     Event take(const std::function<bool(const xcb_generic_event_t&)>& match,
                std::chrono::steady_clock::time_point& readAt);
+    Event take(const std::function<bool(const xcb_generic_event_t&)>& match) {
+        std::chrono::steady_clock::time_point ignored;
+        return take(match, ignored);
+    }
     // How many events this connection has read so far: a wait for "anything
     // new" that leaves the events queued.
     uint64_t received() const { return received_; }

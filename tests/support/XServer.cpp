@@ -34,22 +34,14 @@ XServer::Options sharedOptions() {
     return options;
 }
 
-// Reads the display number Xvfb writes once it accepts connections.
+// Reads the display number Xvfb writes once it accepts connections; empty
+// when it quits or stays silent first.
 std::string readDisplayNumber(int fd) {
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + waitLimit();
-    while (number.empty() || number.back() != '\n') {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
-        char buffer[16];
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        number.append(buffer, size_t(n));
-    }
-    if (number.empty() || number.back() != '\n') return {};
-    number.pop_back();
-    return number;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, int(waitLimit().count())) == 1 && ::read(fd, &c, 1) == 1 && c != '\n') number += c;
+    return c == '\n' ? number : std::string();
 }
 
 void endProcess(pid_t pid) {

@@ -198,7 +198,7 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());
 }
 
-TEST_F(Tessaline, EachDisplaysWorkspacesArePublishedAsDesktopsAndPagersSwitchThem) {
+TEST_F(Tessaline, EachMonitorsWorkspacesArePublishedAsDesktopsPagersSwitchThemAndEachSetupGetsItsLayoutBack) {
     Connection& root = wm.control();
     EXPECT_EQ(rootList(root, "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{4});
     TestClient& a = open(ClientBuilder().title("a"));
@@ -216,15 +216,12 @@ TEST_F(Tessaline, EachDisplaysWorkspacesArePublishedAsDesktopsAndPagersSwitchThe
     EXPECT_TRUE(a.viewable() && b.viewable());
     EXPECT_EQ(a.geometry(), column(10));
     EXPECT_EQ(b.geometry(), column(965));
-}
 
-TEST_F(Tessaline, MonitorsComingGoingAndMovingGiveEachSetupItsLayoutBack) {
+    // Monitors coming, going and moving give each setup its layout back.
     const Monitor left{"left", kMonitor, true}, right{"right", {1920, 0, 1920, 1080}};
     XServer::shared().setMonitors({left, right});
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{8});
-    TestClient& a = open(ClientBuilder().title("a"));
-    TestClient& b = open(ClientBuilder().title("b"));
+    EXPECT_EQ(rootList(root, "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{8});
     sendToRoot(b.window(), "_NET_WM_DESKTOP", {4});  // the right monitor's first workspace
     EXPECT_EQ(b.geometry(), column(1930));
     EXPECT_EQ(a.geometry(), column(10));
@@ -301,7 +298,7 @@ TEST_F(Tessaline, AnotherWindowManagerIsRefusedUnlessReplacedAndTessalineLeavesW
     EXPECT_EQ(replacing.stop(), (ManagerProcess::Exit{0, 0}));
 }
 
-TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTaken) {
+TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTakenAndClientsThatVanishOrHangNeverUpsetTheManager) {
     Connection burst(XServer::shared().display());
     std::vector<xcb_window_t> windows;
     for (int i = 0; i < 200; ++i) {
@@ -313,15 +310,12 @@ TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTaken) {
     }
     burst.flush();
     wm.sync();
-    const std::vector<uint32_t> listed = rootList(wm.control(), "_NET_CLIENT_LIST");
-    EXPECT_EQ(listed.size(), 200u);
+    EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST").size(), 200u);
     for (xcb_window_t w : windows) EXPECT_EQ(burst.mapState(w), XCB_MAP_STATE_VIEWABLE);
     burst.disconnect();
     wm.sync();
     EXPECT_TRUE(rootList(wm.control(), "_NET_CLIENT_LIST").empty());
-}
 
-TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
     TestClient& stays = open(ClientBuilder().title("stays"));
     // An application of its own: the manager pings applications, not windows.
     TestClient& hung = open(ClientBuilder().neverAnswerPing().pid(uint32_t(::getpid()) + 1).title("hung"));
