@@ -33,9 +33,7 @@ protected:
         config.borderColor = {1, 0.5, 0, 1};
         panels.icons[app("App1")] = solidIcon(0xffff0000);
     }
-    Pixels render(PanelKind kind, bool composited = true) {
-        return Pixels(panel(kind)->render(composited));
-    }
+    Pixels render(PanelKind kind, bool composited = true) { return Pixels(panel(kind)->render(composited)); }
     std::filesystem::path folder() {
         return std::filesystem::path(testing::TempDir()) /
                testing::UnitTest::GetInstance()->current_test_info()->name();

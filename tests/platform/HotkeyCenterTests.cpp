@@ -62,7 +62,7 @@ struct HotkeyCenterTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(HotkeyCenterTest, DefaultShortcutsWorkWithAnyLockAndATakenComboLeavesTheRestWorking) {
+TEST_F(HotkeyCenterTest, DefaultShortcutsWorkWithAnyLockATakenComboLeavesTheRestWorkingAndNumbersCountEveryCombo) {
     // Another program holds ⌃⌥H, but only while NumLock is on.
     grabber.others.insert({keyH, ctrlAlt | mod2Mask});
     center.registerBindings(defaultBindings());
@@ -90,9 +90,8 @@ TEST_F(HotkeyCenterTest, DefaultShortcutsWorkWithAnyLockAndATakenComboLeavesTheR
     EXPECT_TRUE(center.conflicts().empty());
     center.releaseAll();
     EXPECT_TRUE(grabber.ours.empty());
-}
 
-TEST_F(HotkeyCenterTest, NumbersCountEveryComboInActionOrderWhetherRegisteredOrNot) {
+    // Numbers count every combo in action order, registered or not.
     center.registerBindings({
         {"focusRight", {{0, KeyCombo::ctrlOpt}}},  // 3: the same key as number 1
         {"focusLeft", {{0, KeyCombo::ctrlOpt}, {0x3F, KeyCombo::ctrlOpt}}},  // 1, and 2 on Fn: no key

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <unistd.h>
 
@@ -25,9 +26,7 @@ std::vector<std::string> idsOf(const std::vector<SetupCheck>& list) {
 
 const SetupCheck& find(const std::vector<SetupCheck>& list, const std::string& id) {
     static const SetupCheck missing;
-    for (const auto& check : list) {
-        if (check.id == id) return check;
-    }
+    if (const auto found = std::ranges::find(list, id, &SetupCheck::id); found != list.end()) return *found;
     ADD_FAILURE() << "no check " << id;
     return missing;
 }

@@ -235,7 +235,7 @@ TEST_F(SimWindowSystemTest, ApplicationSpaceAndDisplayChangesRaiseTheirEvents) {
     EXPECT_EQ(system->currentSpace(display), second);
 }
 
-TEST_F(SimWindowSystemTest, FocusRaiseAndStackingOrder) {
+TEST_F(SimWindowSystemTest, FocusRaiseStackingOrderAndSpacesDecideWhatIsOnScreenWithFullScreenOnOneOfItsOwn) {
     const ProcessID a = connectedApp("A");
     const ProcessID b = connectedApp("B");
     const WindowID a1 = desk.openWindow(a, "a1", {0, 30, 700, 800});
@@ -265,9 +265,8 @@ TEST_F(SimWindowSystemTest, FocusRaiseAndStackingOrder) {
     desk.setFocusSupported(false);
     EXPECT_FALSE(system->focus(b1, b));
     EXPECT_FALSE(system->focus(a1, 4242));
-}
 
-TEST_F(SimWindowSystemTest, SpacesDecideWhatIsOnScreenAndFullScreenHasOneOfItsOwn) {
+    // Spaces decide what is on screen, and a full-screen window has one of its own.
     const ProcessID pid = connectedApp();
     const SpaceID desktopSpace = desk.currentSpace(display);
     const SpaceID second = desk.addSpace(display);

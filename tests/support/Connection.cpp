@@ -88,9 +88,7 @@ std::string Connection::atomName(xcb_atom_t a) {
     return name;
 }
 
-void Connection::flush() {
-    if (!broken()) xcb_flush(c_);
-}
+void Connection::flush() { if (!broken()) xcb_flush(c_); }
 
 void Connection::sendToRoot(xcb_window_t window, std::string_view type, std::array<uint32_t, 5> data) {
     if (broken()) return;

@@ -275,16 +275,14 @@ ManagerProcess::Exit ManagerProcess::waitForExit(std::string_view what) {
     return exit_;
 }
 
-ManagerProcess::Exit ManagerProcess::stop() {
-    if (pid_ <= 0) throw HarnessError(options_.program + " is not running");
-    ::kill(pid_, SIGTERM);
-    return waitForExit("to quit after SIGTERM");
-}
+ManagerProcess::Exit ManagerProcess::stop() { return end(SIGTERM, "to quit after SIGTERM"); }
 
-ManagerProcess::Exit ManagerProcess::kill() {
+ManagerProcess::Exit ManagerProcess::kill() { return end(SIGKILL, "to die of SIGKILL"); }
+
+ManagerProcess::Exit ManagerProcess::end(int signal, std::string_view what) {
     if (pid_ <= 0) throw HarnessError(options_.program + " is not running");
-    ::kill(pid_, SIGKILL);
-    return waitForExit("to die of SIGKILL");
+    ::kill(pid_, signal);
+    return waitForExit(what);
 }
 
 void ManagerProcess::restart() {

@@ -98,6 +98,7 @@ private:
     void launch();
     void reap();
     void checkRunning(std::string_view what);
+    Exit end(int signal, std::string_view what);
     bool trySync(std::chrono::milliseconds limit);
 
     ManagerOptions options_;

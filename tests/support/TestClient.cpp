@@ -162,9 +162,7 @@ TestClient ClientBuilder::open() const {
     return client;
 }
 
-TestClient::~TestClient() {
-    if (connection_) connection_->disconnect();
-}
+TestClient::~TestClient() { if (connection_) connection_->disconnect(); }
 
 void TestClient::map() {
     mapNoWait();

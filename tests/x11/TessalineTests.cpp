@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "ManagedScreen.h"
 #include "Spawn.h"
 #include "UserInput.h"
@@ -29,10 +31,6 @@ ManagerOptions withoutAnimation(std::vector<std::string> args = {}) {
 
 std::vector<uint32_t> rootList(Connection& c, const char* property) {
     return c.property32(c.root(), c.atom(property)).value_or(std::vector<uint32_t>{});
-}
-
-bool contains(const std::vector<uint32_t>& list, xcb_window_t window) {
-    return std::find(list.begin(), list.end(), window) != list.end();
 }
 
 class Tessaline : public ManagedScreen {
@@ -105,7 +103,7 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
                                 .strut(Strut::atTop(40, 0, 1919)));
     EXPECT_EQ(b.geometry(), (Rect{10, 50, kColumnWidth, kColumnHeight - 40}));
     EXPECT_EQ(dock.geometry(), (Rect{0, 0, 1920, 40})) << "a dock stays where it put itself";
-    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()));
+    EXPECT_EQ(std::ranges::count(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()), 0);
     dock.close();
     wm.sync();
     EXPECT_EQ(b.geometry(), column(10));
@@ -169,7 +167,7 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     waitFor("the close request to reach the client", [&] { return c.deleteRequests() > 0; });
     wm.sync();  // and its window's end to reach the manager
     EXPECT_EQ(c.deleteRequests(), 1);
-    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()));
+    EXPECT_EQ(std::ranges::count(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()), 0);
 }
 
 TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
