@@ -5,13 +5,11 @@
 #include <xcb/xfixes.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
