@@ -81,12 +81,6 @@ TEST(StripBarDropTargets, LandBetweenAndInsideTilesAndNeverAsANoOp) {
     EXPECT_EQ(model.tileAt({150, 20}), 2);
 }
 
-TEST(OverviewScale, IsClampedToTheRangeCardsStayUsableIn) {
-    EXPECT_DOUBLE_EQ(overviewScale({1512, 982}, 1512, 949), 0.6);  // 0.832… otherwise
-    EXPECT_DOUBLE_EQ(overviewScale({1440, 900}, 40 * 715, 875), 0.14);
-    EXPECT_DOUBLE_EQ(overviewScale({1440, 900}, 3000, 875), 1328.0 / 3000);
-}
-
 TEST(OverviewNavigation, ArrowsWalkColumnsAndRowsAndStopAtTheEdges) {
     // A | B C D | E, C focused; each card's frame in canvas points.
     OverviewModel model;
@@ -106,7 +100,11 @@ TEST(OverviewNavigation, ArrowsWalkColumnsAndRowsAndStopAtTheEdges) {
     }
 }
 
-TEST(OverviewCanvas, IsCentredOrScrollsToTheSelectionButNoFurtherThanTheCards) {
+TEST(OverviewCanvas, IsScaledWithinUsableBoundsAndCentredOrScrolledToTheSelectionButNoFurtherThanTheCards) {
+    EXPECT_DOUBLE_EQ(overviewScale({1512, 982}, 1512, 949), 0.6);  // 0.832… otherwise
+    EXPECT_DOUBLE_EQ(overviewScale({1440, 900}, 40 * 715, 875), 0.14);
+    EXPECT_DOUBLE_EQ(overviewScale({1440, 900}, 3000, 875), 1328.0 / 3000);
+
     OverviewModel model;
     model.size = {5000, 400};
     model.viewport = {0, 0, 300, 400};

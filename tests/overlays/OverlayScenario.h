@@ -33,9 +33,7 @@ public:
     Pixels(const Pixels&) = delete;
     Pixels& operator=(const Pixels&) = delete;
 
-    static Pixels fromPNG(const std::string& path) {
-        return Pixels(cairo_image_surface_create_from_png(path.c_str()));
-    }
+    static Pixels fromPNG(const std::string& path) { return Pixels(cairo_image_surface_create_from_png(path.c_str())); }
     bool valid() const { return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS; }
     int width() const { return cairo_image_surface_get_width(surface_); }
     int height() const { return cairo_image_surface_get_height(surface_); }

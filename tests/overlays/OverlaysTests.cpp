@@ -73,7 +73,8 @@ TEST_F(Overlaid, BorderAndDimFollowTheFocusedWindowGlidingWithoutRepaints) {
     EXPECT_TRUE(panels.shown().empty());
 }
 
-TEST_F(Overlaid, TabBarsSitAboveTheActiveTabUntilAStop) {
+TEST_F(Overlaid, TabBarsSitAboveTheActiveTabUntilAStopAndNothingShowsOnceTheManagerIsGone) {
+    config.focusBorder = true;
     tile(2);
     perform(Action::focusLast);
     perform(Action::stackLeft);
@@ -89,6 +90,19 @@ TEST_F(Overlaid, TabBarsSitAboveTheActiveTabUntilAStop) {
     // Clicks on tabs are made on the X server's screen. A stop leaves nothing on screen.
     manager().stop();
     EXPECT_TRUE(panels.shown().empty());
+
+    // Nor does anything show once the window manager is gone.
+    start();
+    const StripKey key = primaryKey();
+    destroyManager();
+    overlays.refresh();
+    overlays.showStrip(key, false);
+    overlays.beginTimelinePeek(key);
+    overlays.showOverview(key);
+    settle();
+    EXPECT_TRUE(panels.shown().empty());
+    EXPECT_FALSE(overlays.timelineOpen());
+    EXPECT_EQ(overlays.reservedHeight(3, *desk.display(primary)), 0);
 }
 
 TEST_F(Overlaid, TheStripBarFadesAfterAMomentUnlessHeldOrUnderThePointer) {
@@ -280,21 +294,6 @@ TEST_F(Overlaid, TheOverviewTakesTheKeyboardChoosesByKeyAndClosesOnItsBackground
     settle();
     EXPECT_FALSE(overlays.overviewOpen());
     EXPECT_EQ(manager().focusedTiledWindow(), chosen);
-}
-
-TEST_F(Overlaid, NothingHappensOnceTheWindowManagerIsGone) {
-    config.focusBorder = true;
-    tile(2);
-    const StripKey key = primaryKey();
-    destroyManager();
-    overlays.refresh();
-    overlays.showStrip(key, false);
-    overlays.beginTimelinePeek(key);
-    overlays.showOverview(key);
-    settle();
-    EXPECT_TRUE(panels.shown().empty());
-    EXPECT_FALSE(overlays.timelineOpen());
-    EXPECT_EQ(overlays.reservedHeight(3, *desk.display(primary)), 0);
 }
 
 }  // namespace

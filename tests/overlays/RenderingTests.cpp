@@ -33,9 +33,7 @@ protected:
         config.borderColor = {1, 0.5, 0, 1};
         panels.icons[app("App1")] = solidIcon(0xffff0000);
     }
-    Pixels render(PanelKind kind, bool composited = true) {
-        return Pixels(panel(kind)->render(composited));
-    }
+    Pixels render(PanelKind kind, bool composited = true) { return Pixels(panel(kind)->render(composited)); }
     std::filesystem::path folder() {
         return std::filesystem::path(testing::TempDir()) /
                testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -65,7 +63,7 @@ TEST_F(Rendering, TheBorderRimAndTheShadeHoleLieOnTheFocusedWindow) {
     EXPECT_EQ(shade.at(hole.x + 1, hole.midY()).a, 0);
 }
 
-TEST_F(Rendering, TimelineChipsShowTheirIconsAtTheirPlaces) {
+TEST_F(Rendering, TimelineChipsShowTheirIconsAtTheirPlacesAndTheOverviewRingsTheSelectedCard) {
     const auto ids = tile(3);
     overlays.beginTimelinePeek(primaryKey());
     const StripBarPanel* bar = overlays.indicator().bar(primary);
@@ -80,18 +78,15 @@ TEST_F(Rendering, TimelineChipsShowTheirIconsAtTheirPlaces) {
     // Between the tiles only the bar's own dark glass.
     const Rect first = m.chipRect(0, 0);
     EXPECT_TRUE(near(pixels.at(first.maxX() + m.spacing / 2, first.midY()), {0.11, 0.11, 0.13, 0.82}, 3));
-}
 
-TEST_F(Rendering, TheOverviewRingsTheSelectedCard) {
-    const auto ids = tile(3);
     perform(Action::overview);
     const OverviewModel& model = overlays.overview().model();
     ASSERT_TRUE(model.selected);
-    const Pixels pixels = render(PanelKind::overview);
+    const Pixels cards = render(PanelKind::overview);
     const Point origin = model.canvasOrigin(panel(PanelKind::overview)->frame().size());
     for (WindowID id : ids) {
         const Card& card = *model.card(id);
-        const Pixels::Color ring = pixels.at(origin.x + card.frame.x - 3.5, origin.y + card.frame.midY());
+        const Pixels::Color ring = cards.at(origin.x + card.frame.x - 3.5, origin.y + card.frame.midY());
         EXPECT_EQ(near(ring, Paint::accent, 10), id == *model.selected) << "card of window " << id;
     }
 }

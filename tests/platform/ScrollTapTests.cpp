@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "engine/wm/Overloaded.h"
 #include "platform/input/ScrollTap.h"
 #include "platform/sim/SimScheduler.h"
+#include "tests/platform/InputLines.h"
 
 using namespace tessaline;
+using namespace tessaline::testing;
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-std::string fixed(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
-std::string describe(const InputEvent& event) {
-    return std::visit(
-        Overloaded{
-            [](const ScrollBegan&) { return std::string("began"); },
-            [](const ScrollMoved& e) { return "moved " + fixed(e.delta); },
-            [](const ScrollEnded& e) { return "ended " + fixed(e.velocity); },
-            [](const ScrollStepped& e) { return "stepped " + std::to_string(e.steps); },
-            [](const auto&) { return std::string("other"); },
-        },
-        event);
-}
 
 struct ScrollTapTest : ::testing::Test {
     SimScheduler clock;
@@ -49,7 +26,7 @@ struct ScrollTapTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsWithFractionsCarriedOver) {
+TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsAndATouchpadGestureIsCapturedAtItsStartUntilAPause) {
     EXPECT_FALSE(tap.wheel(1, none));
     EXPECT_FALSE(tap.wheel(1, Modifiers::control));
     EXPECT_TRUE(tap.wheel(0.4, chord | Modifiers::shift));
@@ -63,9 +40,7 @@ TEST_F(ScrollTapTest, WheelNotchesUnderTheChordBecomeStepsWithFractionsCarriedOv
     EXPECT_FALSE(tap.wheel(-0.25, none));  // the leftover half is gone with the chord
     EXPECT_TRUE(tap.wheel(-0.75, chord));
     EXPECT_EQ(take(), Lines{});
-}
 
-TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     // Captured at its first sample; the dominant axis is what moves the strip.
     EXPECT_TRUE(tap.smooth(2, 1, chord));
     clock.advance(0.02);
@@ -73,10 +48,10 @@ TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     clock.advance(0.02);
     EXPECT_TRUE(tap.smooth(2, 0, none));
     clock.advance(0.099);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved 2", "moved 2", "moved 2"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll 2", "scroll 2", "scroll 2"}));
 
     clock.advance(0.001);  // 0.1 s after the last sample: 6 points over 0.04 s
-    EXPECT_EQ(take(), (Lines{"ended 150", "release"}));
+    EXPECT_EQ(take(), (Lines{"scroll ended 150", "release"}));
     EXPECT_FALSE(tap.owning());
 
     // Started without the chord: the application's, chord or not.
@@ -89,12 +64,13 @@ TEST_F(ScrollTapTest, ATouchpadGestureIsCapturedAtItsStartAndEndsAfterAPause) {
     // The next gesture is decided afresh; a single sample has no speed.
     EXPECT_TRUE(tap.smooth(0, -4, chord));
     clock.advance(0.2);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved -4", "ended 0", "release"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll -4", "scroll ended 0", "release"}));
 
     // Turning chord scrolling off mid-gesture lets go without ending it.
     EXPECT_TRUE(tap.smooth(1, 0, chord));
     tap.reset();
     clock.advance(0.2);
-    EXPECT_EQ(take(), (Lines{"capture", "began", "moved 1", "release"}));
+    EXPECT_EQ(take(), (Lines{"capture", "scroll began", "scroll 1", "release"}));
     EXPECT_EQ(clock.pendingCount(), 0u);
 }
+

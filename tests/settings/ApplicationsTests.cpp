@@ -19,7 +19,7 @@ std::string entry(const std::string& name, const std::string& more = "") {
 
 }  // namespace
 
-TEST(ApplicationsTest, DesktopEntriesGiveTheWindowClassNameAndIcon) {
+TEST(ApplicationsTest, DesktopEntriesNameTheClassAndIconAndTheUsersFolderHidesTheSystems) {
     struct Case {
         const char* what;
         std::string text;
@@ -39,9 +39,8 @@ TEST(ApplicationsTest, DesktopEntriesGiveTheWindowClassNameAndIcon) {
         {"no entry at all", "\x7f" "ELF\x02\x01", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(parseDesktopEntry(c.text, "firefox-esr.desktop"), c.expected) << c.what;
-}
 
-TEST(ApplicationsTest, TheUsersFolderHidesTheSystemsAndRulesAreNamedFromWhatIsKnown) {
+    // The user's folder hides the system's; rules are named from what is known.
     TempFolder temp;
     const fs::path user = temp.path / "home/applications", system = temp.path / "usr/applications";
     writeFile(system / "calc.desktop", entry("Calculator", "StartupWMClass=Calc\n"));

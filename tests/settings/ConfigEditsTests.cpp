@@ -59,7 +59,7 @@ TEST(ConfigEditsTest, PresetWidthsToggleWithinAToleranceStaySortedAndNeverEmpty)
     EXPECT_EQ(widthLabel(0.3334), "1/3");
 }
 
-TEST(ConfigEditsTest, RulesAreAddedOncePerApplicationAndEditedByTheirPlace) {
+TEST(ConfigEditsTest, RulesAreAddedOncePerApplicationAndASwitchedOffDisplayIsListedOnceEvenWhenDisconnected) {
     Config config;
     EXPECT_TRUE(addRule(config, "Firefox-esr"));
     EXPECT_TRUE(addRule(config, "org.gnome.Calculator"));
@@ -81,10 +81,8 @@ TEST(ConfigEditsTest, RulesAreAddedOncePerApplicationAndEditedByTheirPlace) {
     EXPECT_FALSE(removeRule(config, 1));
     ASSERT_EQ(config.appRules.size(), 1u);
     EXPECT_EQ(config.appRules[0].bundleID, "org.gnome.Calculator");
-}
 
-TEST(ConfigEditsTest, ADisplaySwitchedOffIsListedOnceAndADisconnectedOneKeepsItsEntry) {
-    Config config;
+    // A display switched off is listed once; a disconnected one keeps its entry.
     config.disabledDisplays = {"projector"};
     const std::vector<DisplayInfo> connected = {{"edid-1", "Built-in"}, {"edid-2", "DP-1"}};
 
@@ -140,7 +138,7 @@ TEST(ShortcutsTest, TheRecorderAppendsTheNextComboAndEscapeLeavesTheShortcutsAlo
     EXPECT_FALSE(restoreDefaultShortcuts(config));
 }
 
-TEST(ShortcutsTest, SectionsListEveryActionOnceInOrder) {
+TEST(ShortcutsTest, SectionsListEveryActionOnceEveryDefaultKeyHasAnXKeyAndShortcutsReadTheLinuxWay) {
     const auto groups = shortcutGroups(Config());
     std::vector<Action> seen;
     for (const auto& group : groups) {
@@ -152,9 +150,7 @@ TEST(ShortcutsTest, SectionsListEveryActionOnceInOrder) {
     ASSERT_EQ(groups.size(), allActionSections.size());
     EXPECT_EQ(groups.front().rows.back().action, Action::overview) << "overview is navigation";
     EXPECT_EQ(seen.size(), actionCount);
-}
 
-TEST(ShortcutsTest, EveryDefaultKeyHasAnXKeyAndShortcutsReadTheLinuxWay) {
     for (const auto& [name, list] : defaultBindings()) {
         for (const KeyCombo& combo : list) {
             const auto x = LinuxKeys::xKeycode(combo.keyCode);

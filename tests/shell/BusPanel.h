@@ -53,9 +53,7 @@ public:
         }
         return true;
     }
-    bool seen(const std::string& signal) {
-        return until([&] { return signals.count(signal) > 0; });
-    }
+    bool seen(const std::string& signal) { return until([&] { return signals.count(signal) > 0; }); }
 
     // A property with a text value ("s", or "o" for an object path).
     std::string text(const std::string& service, const char* property, const char* type = "s") {

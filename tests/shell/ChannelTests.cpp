@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <sys/socket.h>
@@ -38,10 +39,8 @@ int modeOf(const fs::path& path) {
 }
 
 bool logged(std::string_view text) {
-    for (const auto& record : LogStore::shared().records()) {
-        if (record.message.find(text) != std::string::npos) return true;
-    }
-    return false;
+    return std::ranges::any_of(LogStore::shared().records(),
+                               [&](const auto& record) { return record.message.find(text) != std::string::npos; });
 }
 
 // Connects (or binds) a fresh socket to `path`; 0 on success.
@@ -87,7 +86,6 @@ protected:
         loop.call([&] {
             server.reset();
             center.reset();
-            return 0;
         });
         fs::remove_all(root);
     }
@@ -96,7 +94,6 @@ protected:
         loop.call([&] {
             center = std::make_unique<CommandCenter>(manager, shell, machine, loop, root / "cache");
             server = open(center->handler(), options);
-            return 0;
         });
         ASSERT_TRUE(server) << problem;
     }
@@ -190,14 +187,12 @@ TEST_F(Channel, ClientsThatMisbehaveAreDroppedWhileFiftyOthersAreServed) {
 }
 
 TEST_F(Channel, LostAndUnwritableRepliesEndInTheirOwnErrors) {
-    std::unique_ptr<CommandServer> scripted;
-    loop.call([&] {
-        scripted = open([](const std::string& word, CommandServer::Reply reply) {
+    std::unique_ptr<CommandServer> scripted = loop.call([&] {
+        return open([](const std::string& word, CommandServer::Reply reply) {
             if (word == "log") reply("/nonexistent/tessaline.log");
             if (word == "diagnostics") reply("");
             return true;  // "state" never gets its reply
         });
-        return 0;
     });
     ASSERT_TRUE(scripted) << problem;
 
@@ -216,10 +211,7 @@ TEST_F(Channel, LostAndUnwritableRepliesEndInTheirOwnErrors) {
         EXPECT_EQ(result.err, c.error);
         EXPECT_EQ(result.out, "");
     }
-    loop.call([&] {
-        scripted.reset();
-        return 0;
-    });
+    loop.call([&] { scripted.reset(); });
     EXPECT_EQ(client("state").err, "Tessaline isn't running.\n");
 }
 
@@ -235,10 +227,7 @@ TEST_F(Channel, TheSocketIsPrivateALiveOneIsKeptAndAStaleOneReplaced) {
     EXPECT_EQ(problem, "another Tessaline already serves display-0");
     EXPECT_EQ(client("state").status, 0) << "the live manager keeps its socket";
 
-    loop.call([&] {
-        server.reset();
-        return 0;
-    });
+    loop.call([&] { server.reset(); });
     EXPECT_FALSE(fs::exists(socket));
     EXPECT_FALSE(fs::exists(socket.string() + ".lock"));
 
@@ -283,10 +272,7 @@ TEST_F(Channel, APeerOfAnotherUserIsRefused) {
     EXPECT_EQ(manager.calls(), std::vector<std::string>{"state with titles"});
 
     // Nor does a folder that another user owns carry the channel.
-    loop.call([&] {
-        server.reset();
-        return 0;
-    });
+    loop.call([&] { server.reset(); });
     ASSERT_EQ(chown((root / "run").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(loop.call([&] { return open([](auto&&, auto&&) { return false; }); }));
     EXPECT_EQ(problem, (root / "run").string() + " belongs to another user");

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <unistd.h>
 
@@ -25,9 +26,7 @@ std::vector<std::string> idsOf(const std::vector<SetupCheck>& list) {
 
 const SetupCheck& find(const std::vector<SetupCheck>& list, const std::string& id) {
     static const SetupCheck missing;
-    for (const auto& check : list) {
-        if (check.id == id) return check;
-    }
+    if (const auto found = std::ranges::find(list, id, &SetupCheck::id); found != list.end()) return *found;
     ADD_FAILURE() << "no check " << id;
     return missing;
 }
@@ -71,7 +70,7 @@ TEST(Diagnostics, TheReportHasItsSectionsInOrderAndTheEnvironmentInLinuxTerms) {
     EXPECT_FALSE(Diagnostics::write(report, "/proc/no-such-folder"));
 }
 
-TEST(Diagnostics, MachineFactsAreReadFromTheSystemsOwnFiles) {
+TEST(Diagnostics, MachineFactsAreReadFromTheSystemsOwnFilesAndWhatOtherClientsPublish) {
     EXPECT_EQ(distributionName("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
               "Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(distributionName("NAME='Arch Linux'\n"), "Arch Linux");
@@ -92,6 +91,24 @@ TEST(Diagnostics, MachineFactsAreReadFromTheSystemsOwnFiles) {
     auto processes = local.processes();
     EXPECT_TRUE(std::any_of(processes.begin(), processes.end(), [](auto& p) { return p.pid == getpid(); }));
     EXPECT_FALSE(local.system().kernel.empty());
+
+    // XSETTINGS in big-endian order: animations off, a high-contrast theme, a colour between them.
+    using namespace std::string_literals;
+    const std::string block = "\1\0\0\0"s + "\0\0\0\7"s + "\0\0\0\3"s +
+                              "\0\0\0\x14Net/EnableAnimations\0\0\0\0\0\0\0\0"s +
+                              "\2\0\0\4Gtk/\0\0\0\0\1\2\3\4\5\6\7\x8"s +
+                              "\1\0\0\x0dNet/ThemeName\0\0\0\0\0\0\0\0\0\0\x0cHighContrast"s;
+    EXPECT_EQ(xsettingsAccessibility(block), (std::vector<std::string>{"Reduce motion", "Increase contrast"}));
+    // Cut anywhere, the block gives what it held before the cut and nothing made up.
+    for (std::size_t cut = 0; cut < block.size(); ++cut) {
+        EXPECT_LE(xsettingsAccessibility(block.substr(0, cut)).size(), 1u) << cut;
+    }
+
+    const std::string rules("evdev\0pc105\0de,us\0nodeadkeys,\0\0", 29);
+    EXPECT_EQ(xkbLayoutName(rules, 0), "de(nodeadkeys)");
+    EXPECT_EQ(xkbLayoutName(rules, 1), "us");
+    EXPECT_EQ(xkbLayoutName(rules, 7), "de(nodeadkeys)") << "a group the names don't list";
+    EXPECT_EQ(xkbLayoutName(std::string("evdev\0pc105\0\0", 14), 0), std::nullopt);
 }
 
 TEST(SetupChecks, TheListFollowsSwipingAndNamesWhatElseIsRunning) {
@@ -127,26 +144,6 @@ TEST(SetupChecks, TheListFollowsSwipingAndNamesWhatElseIsRunning) {
     list = checks(config, machine);
     EXPECT_EQ(find(list, "swipe").title, "No touchpad with swipe gestures found");
     EXPECT_EQ(find(list, "ax").title, "No X display to manage");
-}
-
-TEST(Diagnostics, DesktopSettingsAndKeyboardLayoutsAreReadFromWhatOtherClientsPublish) {
-    // XSETTINGS in big-endian order: animations off, a high-contrast theme, a colour between them.
-    using namespace std::string_literals;
-    const std::string block = "\1\0\0\0"s + "\0\0\0\7"s + "\0\0\0\3"s +
-                              "\0\0\0\x14Net/EnableAnimations\0\0\0\0\0\0\0\0"s +
-                              "\2\0\0\4Gtk/\0\0\0\0\1\2\3\4\5\6\7\x8"s +
-                              "\1\0\0\x0dNet/ThemeName\0\0\0\0\0\0\0\0\0\0\x0cHighContrast"s;
-    EXPECT_EQ(xsettingsAccessibility(block), (std::vector<std::string>{"Reduce motion", "Increase contrast"}));
-    // Cut anywhere, the block gives what it held before the cut and nothing made up.
-    for (std::size_t cut = 0; cut < block.size(); ++cut) {
-        EXPECT_LE(xsettingsAccessibility(block.substr(0, cut)).size(), 1u) << cut;
-    }
-
-    const std::string rules("evdev\0pc105\0de,us\0nodeadkeys,\0\0", 29);
-    EXPECT_EQ(xkbLayoutName(rules, 0), "de(nodeadkeys)");
-    EXPECT_EQ(xkbLayoutName(rules, 1), "us");
-    EXPECT_EQ(xkbLayoutName(rules, 7), "de(nodeadkeys)") << "a group the names don't list";
-    EXPECT_EQ(xkbLayoutName(std::string("evdev\0pc105\0\0", 14), 0), std::nullopt);
 }
 
 }  // namespace

@@ -68,12 +68,8 @@ protected:
         });
     }
     // The choices so far: a click is answered once its choice is posted to the loop.
-    std::vector<std::string> choices() {
-        return loop.call([&] { return chosen; });
-    }
-    void destroy(std::unique_ptr<StatusItem>& item) {
-        loop.call([&] { item.reset(); });
-    }
+    std::vector<std::string> choices() { return loop.call([&] { return chosen; }); }
+    void destroy(std::unique_ptr<StatusItem>& item) { loop.call([&] { item.reset(); }); }
 
     TestLoop loop;
     std::vector<std::string> chosen;  // on the loop thread

@@ -48,15 +48,10 @@ TEST_F(RandomDesktop, AnySequenceOfOperationsIsSafe) {
                 break;
             }
             case 2: desk.quitApp(pid); break;
-            case 3: case 4: case 5: {
-                WindowSpec desc;
-                desc.pid = pid;
-                desc.frame = frame;
-                desc.kind = static_cast<WindowKind>(pick(3));
-                desc.minSize = {static_cast<double>(pick(3) * 300), 0};
-                desk.openWindow(desc);
+            case 3: case 4: case 5:
+                desk.openWindow({.pid = pid, .frame = frame, .kind = static_cast<WindowKind>(pick(3)),
+                                 .minSize = {static_cast<double>(pick(3) * 300), 0}});
                 break;
-            }
             case 6: desk.closeWindow(id); break;
             case 7: desk.minimize(id); break;
             case 8: desk.restore(id); break;

@@ -11,7 +11,7 @@ protected:
     }
 };
 
-TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameAndKeepASizeRequest) {
+TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameKeepASizeRequestAndWindowsKeepTheirMinimumSize) {
     const ProcessID pid = connectedApp("Editor", 0.05);
     const WindowID id = openIn(pid);
     write(id, {10, 30, 500, 400}, true);
@@ -54,31 +54,26 @@ TEST_F(SimFrameWriterTest, CoalescedWritesCarryTheNewestFrameAndKeepASizeRequest
     desk.advance(0.3);
     EXPECT_FALSE(writer->resizedRecently(own, 0.3));
     EXPECT_EQ(windowEvents(), (std::vector<WindowEvent>{WindowEvent::resized}));
-}
 
-TEST_F(SimFrameWriterTest, WindowsKeepTheirMinimumOrFixedSizeAndSayWhatTheyGot) {
-    const ProcessID pid = connectedApp();
-    WindowSpec desc;
-    desc.pid = pid;
-    desc.minSize = {500, 200};
-    const WindowID id = desk.openWindow(desc);
+    // Windows keep their minimum or fixed size and say what they got.
+    const WindowID sized = desk.openWindow({.pid = pid, .minSize = {500, 200}});
     std::vector<std::tuple<WindowID, Size, Size>> resizes;
     writer->onResize = [&](WindowID w, Size asked, Size got) { resizes.emplace_back(w, asked, got); };
-    write(id, {0, 30, 300, 400});
+    write(sized, {0, 30, 300, 400});
     EXPECT_TRUE(resizes.empty());  // not inside the write
     desk.advance(0.1);
-    EXPECT_EQ(resizes, (std::vector<std::tuple<WindowID, Size, Size>>{{id, {300, 400}, {500, 400}}}));
-    EXPECT_EQ(desk.frameOf(id), (Rect{0, 30, 500, 400}));
-    EXPECT_EQ(writer->appliedFrame(id), (Rect{0, 30, 500, 400}));
-    write(id, {0, 30, 600, 400});  // obeyed: still reported
-    writer->write(id + 1000, pid, desk.handleOf(id), {0, 30, 600, 400}, false);  // an id never opened: harmless
+    EXPECT_EQ(resizes, (std::vector<std::tuple<WindowID, Size, Size>>{{sized, {300, 400}, {500, 400}}}));
+    EXPECT_EQ(desk.frameOf(sized), (Rect{0, 30, 500, 400}));
+    EXPECT_EQ(writer->appliedFrame(sized), (Rect{0, 30, 500, 400}));
+    write(sized, {0, 30, 600, 400});  // obeyed: still reported
+    writer->write(sized + 1000, pid, desk.handleOf(sized), {0, 30, 600, 400}, false);  // an id never opened: harmless
     desk.advance(0.1);
     ASSERT_EQ(resizes.size(), 2u);
     EXPECT_EQ(std::get<2>(resizes[1]), (Size{600, 400}));
-    desk.setFixedSize(id, true);
-    write(id, {5, 30, 900, 900});
+    desk.setFixedSize(sized, true);
+    write(sized, {5, 30, 900, 900});
     desk.advance(0.1);
-    EXPECT_EQ(desk.frameOf(id), (Rect{5, 30, 600, 400}));
+    EXPECT_EQ(desk.frameOf(sized), (Rect{5, 30, 600, 400}));
     EXPECT_EQ(std::get<2>(resizes.back()), (Size{600, 400}));
 }
 

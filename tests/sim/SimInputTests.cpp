@@ -17,7 +17,32 @@ protected:
     std::vector<InputEvent> received;
 };
 
-TEST_F(SimInputTest, DeliversOnlyWhatIsCapturedAndNeverInsideTheCall) {
+TEST_F(SimInputTest, ButtonsClickWindowsToTheFrontAndTheRestIsDeliveredOnlyWhenCapturedNeverInsideTheCall) {
+    const ProcessID a = desk.launchApp("A");
+    const ProcessID b = desk.launchApp("B");
+    const WindowID wa = desk.openWindow(a, "a", {0, 30, 600, 600});
+    desk.openWindow(b, "b", {700, 30, 600, 600});
+    EXPECT_EQ(desk.frontmost(), a);
+
+    input->movePointer({800, 100});
+    input->pressButton();
+    EXPECT_EQ(input->pressedButtons(), 1);
+    EXPECT_EQ(desk.frontmost(), b);
+    input->pressButton(1);
+    EXPECT_EQ(input->pressedButtons(), 3);
+    input->releaseButton(1);
+    input->releaseButton(0);
+    EXPECT_EQ(input->pressedButtons(), 0);
+    desk.advance(0);
+    ASSERT_EQ(kinds(), (std::vector<std::size_t>{0, 0, 7}));  // two presses, one left release
+    EXPECT_EQ(std::get<MouseDown>(received[0]).point, (Point{800, 100}));
+
+    input->click({10, 100});
+    EXPECT_EQ(desk.frontmost(), a);
+    EXPECT_EQ(desk.windowOrder().front(), wa);
+    desk.advance(0);
+
+    received.clear();
     input->movePointer({10, 10});
     input->pressKey();
     input->inject(SwipeBegan{});
@@ -46,29 +71,4 @@ TEST_F(SimInputTest, DeliversOnlyWhatIsCapturedAndNeverInsideTheCall) {
     input->inject(MouseUp{});
     desk.advance(0);
     EXPECT_TRUE(received.empty());
-}
-
-TEST_F(SimInputTest, ButtonsClickWindowsToTheFront) {
-    const ProcessID a = desk.launchApp("A");
-    const ProcessID b = desk.launchApp("B");
-    const WindowID wa = desk.openWindow(a, "a", {0, 30, 600, 600});
-    desk.openWindow(b, "b", {700, 30, 600, 600});
-    EXPECT_EQ(desk.frontmost(), a);
-
-    input->movePointer({800, 100});
-    input->pressButton();
-    EXPECT_EQ(input->pressedButtons(), 1);
-    EXPECT_EQ(desk.frontmost(), b);
-    input->pressButton(1);
-    EXPECT_EQ(input->pressedButtons(), 3);
-    input->releaseButton(1);
-    input->releaseButton(0);
-    EXPECT_EQ(input->pressedButtons(), 0);
-    desk.advance(0);
-    ASSERT_EQ(kinds(), (std::vector<std::size_t>{0, 0, 7}));  // two presses, one left release
-    EXPECT_EQ(std::get<MouseDown>(received[0]).point, (Point{800, 100}));
-
-    input->click({10, 100});
-    EXPECT_EQ(desk.frontmost(), a);
-    EXPECT_EQ(desk.windowOrder().front(), wa);
 }

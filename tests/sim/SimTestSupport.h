@@ -24,11 +24,8 @@ protected:
 
     // Launches an application and connects it, the way the engine would.
     ProcessID connectedApp(std::string name = "Editor", double latency = 0.01) {
-        AppSpec desc;
-        desc.name = std::move(name);
-        desc.bundleID = "com.example." + desc.name;
-        desc.latency = latency;
-        const ProcessID pid = desk.launchApp(desc);
+        const ProcessID pid =
+            desk.launchApp(AppSpec{.name = name, .bundleID = "com.example." + name, .latency = latency});
         system->connect(pid, [](auto) {});
         desk.advance(latency + 0.001);
         EXPECT_TRUE(system->isConnected(pid));

@@ -8,9 +8,7 @@ using tessaline::testing::SimDesktopTest;
 using SimWindowSystemTest = SimDesktopTest;
 
 TEST_F(SimWindowSystemTest, AnswersComeOnTheSchedulersTurnAfterTheLatencyOneAfterTheOther) {
-    AppSpec desc;
-    desc.latency = 0.05;
-    const ProcessID pid = desk.launchApp(desc);
+    const ProcessID pid = desk.launchApp(AppSpec{.latency = 0.05});
     const WindowID id = desk.openWindow(pid, "Notes", {10, 30, 500, 400});
     const WindowHandle handle = desk.handleOf(id);
     std::optional<std::vector<WindowFacts>> connected;
@@ -50,10 +48,7 @@ TEST_F(SimWindowSystemTest, AnswersComeOnTheSchedulersTurnAfterTheLatencyOneAfte
     EXPECT_EQ(desk.scheduler()->pendingCount(), scheduled);
 
     // A launching application connects only once launched.
-    AppSpec slow;
-    slow.name = "Slow";
-    slow.launchTime = 1.0;
-    const ProcessID launching = desk.launchApp(slow);
+    const ProcessID launching = desk.launchApp(AppSpec{.name = "Slow", .launchTime = 1.0});
     desk.openWindow(launching, "Welcome");
     std::vector<std::optional<std::size_t>> answers;
     const auto attempt = [&] {
@@ -72,7 +67,7 @@ TEST_F(SimWindowSystemTest, AnswersComeOnTheSchedulersTurnAfterTheLatencyOneAfte
     EXPECT_EQ(std::count(launched.begin(), launched.end(), AppLaunched{launching}), 1);
 }
 
-TEST_F(SimWindowSystemTest, AHungApplicationDelaysOnlyItselfAndAnswersAbsentAfterTheTimeOut) {
+TEST_F(SimWindowSystemTest, AHungQuittingOrClosingApplicationAnswersAbsentAndDelaysOnlyItself) {
     const ProcessID hung = connectedApp("Hung");
     const ProcessID fine = connectedApp("Fine");
     const WindowHandle stuck = desk.handleOf(desk.openWindow(hung));
@@ -102,9 +97,8 @@ TEST_F(SimWindowSystemTest, AHungApplicationDelaysOnlyItselfAndAnswersAbsentAfte
     system->frame(stuck, hung, [&](std::optional<Rect> r) { later = r; });
     desk.advance(0.02);
     EXPECT_TRUE(later);
-}
 
-TEST_F(SimWindowSystemTest, QuittingOrClosingWithQueriesInFlightAnswersAbsent) {
+    // Quitting or closing with questions in flight answers them absent too.
     const ProcessID pid = connectedApp();
     WindowID id = desk.openWindow(pid);
     WindowHandle handle = desk.handleOf(id);
@@ -143,20 +137,10 @@ TEST_F(SimWindowSystemTest, QuittingOrClosingWithQueriesInFlightAnswersAbsent) {
 
 TEST_F(SimWindowSystemTest, FactsAreCompleteOnlyForStandardWindowsListedFrontToBack) {
     const ProcessID pid = connectedApp();
-    WindowSpec desc;
-    desc.pid = pid;
-    desc.title = "Save?";
-    desc.kind = WindowKind::dialog;
-    const WindowID dialog = desk.openWindow(desc);
-    desc.kind = WindowKind::notWindow;
-    const WindowID popover = desk.openWindow(desc);
-    desc.kind = WindowKind::standard;
-    desc.hasNumber = false;
-    const WindowID unnumbered = desk.openWindow(desc);
-    desc.hasNumber = true;
-    desc.title = "Doc";
-    desc.fixedSize = true;
-    const WindowID doc = desk.openWindow(desc);
+    const WindowID dialog = desk.openWindow({.pid = pid, .title = "Save?", .kind = WindowKind::dialog});
+    const WindowID popover = desk.openWindow({.pid = pid, .title = "Save?", .kind = WindowKind::notWindow});
+    const WindowID unnumbered = desk.openWindow({.pid = pid, .title = "Save?", .hasNumber = false});
+    const WindowID doc = desk.openWindow({.pid = pid, .title = "Doc", .fixedSize = true});
     std::vector<WindowFacts> listed;
     system->windows(pid, [&](std::vector<WindowFacts> list) { listed = std::move(list); });
     std::optional<WindowFacts> none{WindowFacts{}};
@@ -251,7 +235,7 @@ TEST_F(SimWindowSystemTest, ApplicationSpaceAndDisplayChangesRaiseTheirEvents) {
     EXPECT_EQ(system->currentSpace(display), second);
 }
 
-TEST_F(SimWindowSystemTest, FocusRaiseAndStackingOrder) {
+TEST_F(SimWindowSystemTest, FocusRaiseStackingOrderAndSpacesDecideWhatIsOnScreenWithFullScreenOnOneOfItsOwn) {
     const ProcessID a = connectedApp("A");
     const ProcessID b = connectedApp("B");
     const WindowID a1 = desk.openWindow(a, "a1", {0, 30, 700, 800});
@@ -281,9 +265,8 @@ TEST_F(SimWindowSystemTest, FocusRaiseAndStackingOrder) {
     desk.setFocusSupported(false);
     EXPECT_FALSE(system->focus(b1, b));
     EXPECT_FALSE(system->focus(a1, 4242));
-}
 
-TEST_F(SimWindowSystemTest, SpacesDecideWhatIsOnScreenAndFullScreenHasOneOfItsOwn) {
+    // Spaces decide what is on screen, and a full-screen window has one of its own.
     const ProcessID pid = connectedApp();
     const SpaceID desktopSpace = desk.currentSpace(display);
     const SpaceID second = desk.addSpace(display);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace tessaline::xtest {
 
@@ -88,9 +87,7 @@ std::string Connection::atomName(xcb_atom_t a) {
     return name;
 }
 
-void Connection::flush() {
-    if (!broken()) xcb_flush(c_);
-}
+void Connection::flush() { if (!broken()) xcb_flush(c_); }
 
 void Connection::sendToRoot(xcb_window_t window, std::string_view type, std::array<uint32_t, 5> data) {
     if (broken()) return;
@@ -177,11 +174,6 @@ bool Connection::pump() {
         if (broken()) break;  // the hook may have closed us
     }
     return any;
-}
-
-Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match) {
-    std::chrono::steady_clock::time_point ignored;
-    return take(match, ignored);
 }
 
 Event Connection::take(const std::function<bool(const xcb_generic_event_t&)>& match,

@@ -28,10 +28,15 @@ struct HarnessError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+struct Point {
+    int x = 0, y = 0;
+};
+
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
     bool contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    Point centre() const { return {x + w / 2, y + h / 2}; }
 };
 std::ostream& operator<<(std::ostream&, const Rect&);  // "700×850 at 8,33"
 
@@ -82,11 +87,14 @@ public:
     // client's automatic answers (pings, focus offers).
     void onEvent(std::function<void(const xcb_generic_event_t&)> hook) { hook_ = std::move(hook); }
 
-    // Removes and returns the oldest queued event that matches.
-    Event take(const std::function<bool(const xcb_generic_event_t&)>& match);
-    // The same with the moment it was read from the socket (for latency benchmarks).
+    // Removes and returns the oldest queued event that matches, with the moment
+    // it was read from the socket (for latency benchmarks).
     Event take(const std::function<bool(const xcb_generic_event_t&)>& match,
                std::chrono::steady_clock::time_point& readAt);
+    Event take(const std::function<bool(const xcb_generic_event_t&)>& match) {
+        std::chrono::steady_clock::time_point ignored;
+        return take(match, ignored);
+    }
     // How many events this connection has read so far: a wait for "anything
     // new" that leaves the events queued.
     uint64_t received() const { return received_; }
@@ -111,8 +119,6 @@ private:
     uint64_t received_ = 0;
     std::vector<std::pair<int, int>> errors_;
     std::function<void(const xcb_generic_event_t&)> hook_;
-
-    
 };
 
 // Waits until done() holds, reading every connection's events (and the watched

@@ -5,13 +5,11 @@
 #include <xcb/xfixes.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -60,11 +58,12 @@ std::string ManagerOptions::tessalineExecutable() {
     return !path.empty() && access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
-ManagerOptions ManagerOptions::tessaline(std::vector<std::string> extraArgs) {
+ManagerOptions ManagerOptions::tessaline(const std::string& config, std::vector<std::string> extraArgs) {
     ManagerOptions o;
     o.program = tessalineExecutable();
     o.args = {"--exit-on-x-error"};
     o.args.insert(o.args.end(), extraArgs.begin(), extraArgs.end());
+    if (!config.empty()) o.files = {{".config/tessaline/settings.json", R"({"config":)" + config + "}"}};
     // No settings or welcome window opens among the test's windows.
     o.environment = {{"TESSALINE_SETTINGS_PROGRAM", ""}};
     return o;
@@ -274,16 +273,14 @@ ManagerProcess::Exit ManagerProcess::waitForExit(std::string_view what) {
     return exit_;
 }
 
-ManagerProcess::Exit ManagerProcess::stop() {
-    if (pid_ <= 0) throw HarnessError(options_.program + " is not running");
-    ::kill(pid_, SIGTERM);
-    return waitForExit("to quit after SIGTERM");
-}
+ManagerProcess::Exit ManagerProcess::stop() { return end(SIGTERM, "to quit after SIGTERM"); }
 
-ManagerProcess::Exit ManagerProcess::kill() {
+ManagerProcess::Exit ManagerProcess::kill() { return end(SIGKILL, "to die of SIGKILL"); }
+
+ManagerProcess::Exit ManagerProcess::end(int signal, std::string_view what) {
     if (pid_ <= 0) throw HarnessError(options_.program + " is not running");
-    ::kill(pid_, SIGKILL);
-    return waitForExit("to die of SIGKILL");
+    ::kill(pid_, signal);
+    return waitForExit(what);
 }
 
 void ManagerProcess::restart() {
@@ -292,20 +289,24 @@ void ManagerProcess::restart() {
     start();
 }
 
-std::string ManagerProcess::command(const std::string& word) {
+ManagerProcess::Ran ManagerProcess::run(std::vector<std::string> arguments) {
     const fs::path output = home_ / "command.out";
     fs::remove(output);  // the child appends to it
-    const pid_t pid = spawn({.argv = {ManagerOptions::tessalineExecutable(), word},
-                             .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
+    arguments.insert(arguments.begin(), ManagerOptions::tessalineExecutable());
+    const pid_t pid = spawn({.argv = arguments,
+                             .environment = environmentWith({{"DISPLAY", server_.display()},
                                                              {"XDG_RUNTIME_DIR", (home_ / "runtime").string()}}),
                              .output = output.string()});
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw HarnessError("tessaline " + word + " failed: " + readFile(output));
-    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(output)};
+}
+
+std::string ManagerProcess::command(const std::string& word) {
+    const Ran ran = run({word});
+    if (ran.status != 0) throw HarnessError("tessaline " + word + " failed: " + ran.output);
     sync();
-    return readFile(output);
+    return ran.output;
 }
 
 std::string ManagerProcess::stderrText() const { return readFile(home_ / "stderr.log"); }

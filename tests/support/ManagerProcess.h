@@ -39,8 +39,9 @@ struct ManagerOptions {
     // The tessaline executable of this build (TESSALINE_EXECUTABLE in the
     // environment overrides it); empty when it has not been built.
     static std::string tessalineExecutable();
-    // Tessaline, with unexpected X errors fatal.
-    static ManagerOptions tessaline(std::vector<std::string> extraArgs = {});
+    // Tessaline, with unexpected X errors fatal; `config` is the "config" object
+    // of its settings.json, e.g. R"({"animate":false})", none when empty.
+    static ManagerOptions tessaline(const std::string& config = "", std::vector<std::string> extraArgs = {});
     // i3 with a minimal configuration and no bar.
     static ManagerOptions i3();
     // bspwm with one desktop per monitor, so that it tiles.
@@ -76,6 +77,12 @@ public:
     Exit waitForExit(std::string_view what = "to quit");
     // Stops it and starts it again with the same HOME (its saved state kept).
     void restart();
+    // `tessaline <arguments>` against it, as a user types it.
+    struct Ran {
+        int status = -1;
+        std::string output;  // standard output and error together
+    };
+    Ran run(std::vector<std::string> arguments);
     // Runs `tessaline <word>` against it and answers what that printed once the
     // manager has caught up; throws if the command failed.
     std::string command(const std::string& word);
@@ -91,6 +98,7 @@ private:
     void launch();
     void reap();
     void checkRunning(std::string_view what);
+    Exit end(int signal, std::string_view what);
     bool trySync(std::chrono::milliseconds limit);
 
     ManagerOptions options_;

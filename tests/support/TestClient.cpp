@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 
 namespace tessaline::xtest {
 
@@ -16,10 +16,6 @@ const char* typeAtom(WindowType type) {
     case WindowType::normal: return "_NET_WM_WINDOW_TYPE_NORMAL";
     case WindowType::dialog: return "_NET_WM_WINDOW_TYPE_DIALOG";
     case WindowType::utility: return "_NET_WM_WINDOW_TYPE_UTILITY";
-    case WindowType::toolbar: return "_NET_WM_WINDOW_TYPE_TOOLBAR";
-    case WindowType::splash: return "_NET_WM_WINDOW_TYPE_SPLASH";
-    case WindowType::menu: return "_NET_WM_WINDOW_TYPE_MENU";
-    case WindowType::notification: return "_NET_WM_WINDOW_TYPE_NOTIFICATION";
     case WindowType::dock: return "_NET_WM_WINDOW_TYPE_DOCK";
     }
     return nullptr;
@@ -166,9 +162,7 @@ TestClient ClientBuilder::open() const {
     return client;
 }
 
-TestClient::~TestClient() {
-    if (connection_) connection_->disconnect();
-}
+TestClient::~TestClient() { if (connection_) connection_->disconnect(); }
 
 void TestClient::map() {
     mapNoWait();
@@ -252,18 +246,9 @@ std::optional<WmState> TestClient::wmState() {
     return WmState((*values)[0]);
 }
 
-std::vector<std::string> TestClient::netWmState() {
-    std::vector<std::string> names;
-    if (!alive()) return names;
-    if (auto atoms = connection_->property32(window(), connection_->atom("_NET_WM_STATE")))
-        for (uint32_t a : *atoms) names.push_back(connection_->atomName(a));
-    return names;
-}
-
 bool TestClient::hasNetWmState(std::string_view state) {
-    for (const auto& name : netWmState())
-        if (name == state) return true;
-    return false;
+    const auto atoms = alive() ? connection_->property32(window(), connection_->atom("_NET_WM_STATE")) : std::nullopt;
+    return atoms && std::find(atoms->begin(), atoms->end(), connection_->atom(state)) != atoms->end();
 }
 
 bool TestClient::viewable() { return alive() && connection_->mapState(window()) == XCB_MAP_STATE_VIEWABLE; }

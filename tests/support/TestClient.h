@@ -17,7 +17,7 @@
 
 namespace tessaline::xtest {
 
-enum class WindowType { none, normal, dialog, utility, toolbar, splash, menu, notification, dock };
+enum class WindowType { none, normal, dialog, utility, dock };
 
 enum class Protocol { deleteWindow, takeFocus, ping };
 
@@ -139,7 +139,6 @@ public:
     // Reads from the server; absent when the window is gone.
     std::optional<Rect> geometry();
     std::optional<WmState> wmState();
-    std::vector<std::string> netWmState();
     bool hasNetWmState(std::string_view state);
     bool viewable();
 

@@ -20,8 +20,6 @@ void UserInput::chord(const std::vector<uint8_t>& keys) {
     for (auto key = keys.rbegin(); key != keys.rend(); ++key) release(*key);
 }
 
-void UserInput::chord(std::initializer_list<uint8_t> keys) { chord(std::vector<uint8_t>(keys)); }
-
 void UserInput::moveTo(int x, int y) { fake(XCB_MOTION_NOTIFY, 0, x, y); }
 void UserInput::buttonDown(uint8_t button) { fake(XCB_BUTTON_PRESS, button); }
 void UserInput::buttonUp(uint8_t button) { fake(XCB_BUTTON_RELEASE, button); }

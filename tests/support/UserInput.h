@@ -7,7 +7,7 @@
 #include "XServer.h"
 
 #include <cstdint>
-#include <initializer_list>
+#include <vector>
 
 namespace tessaline::xtest {
 
@@ -24,7 +24,6 @@ public:
     void press(uint8_t keycode);
     void release(uint8_t keycode);
     // Presses the keys in order and lets go in reverse, as fingers do.
-    void chord(std::initializer_list<uint8_t> keys);
     void chord(const std::vector<uint8_t>& keys);
     void moveTo(int x, int y);
     void buttonDown(uint8_t button);

@@ -34,22 +34,14 @@ XServer::Options sharedOptions() {
     return options;
 }
 
-// Reads the display number Xvfb writes once it accepts connections.
+// Reads the display number Xvfb writes once it accepts connections; empty
+// when it quits or stays silent first.
 std::string readDisplayNumber(int fd) {
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + waitLimit();
-    while (number.empty() || number.back() != '\n') {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
-        char buffer[16];
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        number.append(buffer, size_t(n));
-    }
-    if (number.empty() || number.back() != '\n') return {};
-    number.pop_back();
-    return number;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, int(waitLimit().count())) == 1 && ::read(fd, &c, 1) == 1 && c != '\n') number += c;
+    return c == '\n' ? number : std::string();
 }
 
 void endProcess(pid_t pid) {
@@ -102,8 +94,6 @@ XServer::XServer(Options options) : options_(options) {
     const std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
     pid_ = spawn({.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten", "tcp",
                            "-screen", "0", screen},
-                  .environment = {},
-                  .output = "/dev/null",
                   .inheritFd = fds[1]});
     ::close(fds[1]);
     std::string number = readDisplayNumber(fds[0]);
@@ -156,17 +146,11 @@ void XServer::setMonitors(const std::vector<Monitor>& wanted) {
 
     bool first = true;
     for (const Monitor& m : wanted) {
-        xcb_randr_monitor_info_t info{};
-        info.name = control_->atom(m.name);
-        info.primary = m.primary;
-        info.automatic = 0;
-        info.nOutput = first && output != XCB_NONE ? 1 : 0;
-        info.x = int16_t(m.rect.x);
-        info.y = int16_t(m.rect.y);
-        info.width = uint16_t(m.rect.w);
-        info.height = uint16_t(m.rect.h);
-        info.width_in_millimeters = millimetres(m.rect.w);
-        info.height_in_millimeters = millimetres(m.rect.h);
+        // Name, primary, automatic, outputs, position and size in pixels, then in millimetres.
+        const xcb_randr_monitor_info_t info{control_->atom(m.name), m.primary, 0,
+                                            uint16_t(first && output != XCB_NONE ? 1 : 0),
+                                            int16_t(m.rect.x), int16_t(m.rect.y), uint16_t(m.rect.w), uint16_t(m.rect.h),
+                                            millimetres(m.rect.w), millimetres(m.rect.h)};
         setMonitor(c, root, info, info.nOutput ? &output : nullptr);
         first = false;
     }

@@ -9,52 +9,36 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <deque>
+#include <algorithm>
 
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "Spawn.h"
-#include "TestClient.h"
 #include "UserInput.h"
 
 using namespace tessaline::xtest;
 
 namespace {
 
-constexpr Rect kMonitor{0, 0, 1920, 1080};
 // A column of the default width (half the screen) with the default gap of 10.
 constexpr int kColumnWidth = 945, kColumnHeight = 1060;
 
 Rect column(int x) { return Rect{x, 10, kColumnWidth, kColumnHeight}; }
 
+// Every frame is final once the manager has answered a sync.
 ManagerOptions withoutAnimation(std::vector<std::string> args = {}) {
-    ManagerOptions options = ManagerOptions::tessaline(std::move(args));
-    // Every frame is final once the manager has answered a sync.
-    options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"}};
-    return options;
+    return ManagerOptions::tessaline(R"({"animate":false})", std::move(args));
 }
 
 std::vector<uint32_t> rootList(Connection& c, const char* property) {
     return c.property32(c.root(), c.atom(property)).value_or(std::vector<uint32_t>{});
 }
 
-bool contains(const std::vector<uint32_t>& list, xcb_window_t window) {
-    return std::find(list.begin(), list.end(), window) != list.end();
-}
-
-class Tessaline : public ::testing::Test {
+class Tessaline : public ManagedScreen {
 protected:
-    explicit Tessaline(ManagerOptions options = withoutAnimation()) : wm(std::move(options)) {}
-
-    void SetUp() override {
-        XServer::shared().setMonitors({{"main", kMonitor, true}});
-        wm.start();
-    }
+    explicit Tessaline(ManagerOptions options = withoutAnimation()) : ManagedScreen(std::move(options)) {}
 
     void TearDown() override {
-        if (wm.running()) {
-            EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
-        }
-        EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
+        ManagedScreen::TearDown();
         for (TestClient& client : clients) {
             if (!client.alive()) continue;
             EXPECT_TRUE(client.viewable()) << client.window();
@@ -66,19 +50,10 @@ protected:
         }
     }
 
-    TestClient& open(const ClientBuilder& builder = ClientBuilder()) {
-        clients.push_back(builder.open());
-        wm.sync();
-        return clients.back();
-    }
-
     void sendToRoot(xcb_window_t window, const char* type, std::array<uint32_t, 5> data) {
         wm.control().sendToRoot(window, type, data);
         wm.sync();
     }
-
-    ManagerProcess wm;
-    std::deque<TestClient> clients;
 };
 
 // Windows glide as users have it.
@@ -95,7 +70,7 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
     TestClient& b = open(ClientBuilder().title("b"));
     EXPECT_EQ(a.geometry(), column(10));
     EXPECT_EQ(b.geometry(), column(965)) << "a new window opens beside the focused one";
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{b.window()});
+    EXPECT_EQ(active(), b.window());
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST"), (std::vector<uint32_t>{a.window(), b.window()}));
     EXPECT_EQ(wm.control().property32(b.window(), wm.control().atom("_NET_FRAME_EXTENTS")),
               (std::vector<uint32_t>{0, 0, 0, 0}));
@@ -128,7 +103,7 @@ TEST_F(Tessaline, WindowsBecomeColumnsBesideTheFocusedOneWhileDialogsAndFixedWin
                                 .strut(Strut::atTop(40, 0, 1919)));
     EXPECT_EQ(b.geometry(), (Rect{10, 50, kColumnWidth, kColumnHeight - 40}));
     EXPECT_EQ(dock.geometry(), (Rect{0, 0, 1920, 40})) << "a dock stays where it put itself";
-    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()));
+    EXPECT_EQ(std::ranges::count(rootList(wm.control(), "_NET_CLIENT_LIST"), dock.window()), 0);
     dock.close();
     wm.sync();
     EXPECT_EQ(b.geometry(), column(10));
@@ -172,7 +147,7 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     wm.sync();
     EXPECT_TRUE(b.viewable());
     EXPECT_EQ(b.wmState(), WmState::normal);
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{b.window()});
+    EXPECT_EQ(active(), b.window());
     EXPECT_EQ(b.geometry()->w, kColumnWidth);
 
     a.requestFullscreen(true);
@@ -192,21 +167,21 @@ TEST_F(Tessaline, MinimisedFullScreenAndClosedWindowsLeaveTheStripAndComeBack) {
     waitFor("the close request to reach the client", [&] { return c.deleteRequests() > 0; });
     wm.sync();  // and its window's end to reach the manager
     EXPECT_EQ(c.deleteRequests(), 1);
-    EXPECT_FALSE(contains(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()));
+    EXPECT_EQ(std::ranges::count(rootList(wm.control(), "_NET_CLIENT_LIST"), c.window()), 0);
 }
 
 TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     TestClient& a = open(ClientBuilder().title("a"));
     TestClient& offered = open(ClientBuilder().input(false).protocols({Protocol::takeFocus}).title("offered"));
     waitFor("WM_TAKE_FOCUS for a window that takes focus itself", [&] { return offered.focusOffers() > 0; });
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()});
+    EXPECT_EQ(active(), offered.window());
     TestClient& quiet = open(ClientBuilder().title("quiet").beforeMap([](TestClient& c) {
         const uint32_t zero = 0;
         xcb_change_property(c.connection().get(), XCB_PROP_MODE_REPLACE, c.window(),
                             c.connection().atom("_NET_WM_USER_TIME"), XCB_ATOM_CARDINAL, 32, 1, &zero);
         c.connection().flush();
     }));
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{offered.window()})
+    EXPECT_EQ(active(), offered.window())
         << "a window mapped with user time 0 does not take the focus";
     EXPECT_TRUE(quiet.viewable());
 
@@ -217,11 +192,11 @@ TEST_F(Tessaline, FocusIsOfferedAsEachWindowWantsItAndFollowsClicks) {
     user.buttonDown(1);
     user.buttonUp(1);
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{a.window()});
+    EXPECT_EQ(active(), a.window());
     EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST_STACKING").back(), a.window());
 }
 
-TEST_F(Tessaline, EachDisplaysWorkspacesArePublishedAsDesktopsAndPagersSwitchThem) {
+TEST_F(Tessaline, EachMonitorsWorkspacesArePublishedAsDesktopsPagersSwitchThemAndEachSetupGetsItsLayoutBack) {
     Connection& root = wm.control();
     EXPECT_EQ(rootList(root, "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{4});
     TestClient& a = open(ClientBuilder().title("a"));
@@ -239,15 +214,12 @@ TEST_F(Tessaline, EachDisplaysWorkspacesArePublishedAsDesktopsAndPagersSwitchThe
     EXPECT_TRUE(a.viewable() && b.viewable());
     EXPECT_EQ(a.geometry(), column(10));
     EXPECT_EQ(b.geometry(), column(965));
-}
 
-TEST_F(Tessaline, MonitorsComingGoingAndMovingGiveEachSetupItsLayoutBack) {
+    // Monitors coming, going and moving give each setup its layout back.
     const Monitor left{"left", kMonitor, true}, right{"right", {1920, 0, 1920, 1080}};
     XServer::shared().setMonitors({left, right});
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{8});
-    TestClient& a = open(ClientBuilder().title("a"));
-    TestClient& b = open(ClientBuilder().title("b"));
+    EXPECT_EQ(rootList(root, "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{8});
     sendToRoot(b.window(), "_NET_WM_DESKTOP", {4});  // the right monitor's first workspace
     EXPECT_EQ(b.geometry(), column(1930));
     EXPECT_EQ(a.geometry(), column(10));
@@ -324,7 +296,7 @@ TEST_F(Tessaline, AnotherWindowManagerIsRefusedUnlessReplacedAndTessalineLeavesW
     EXPECT_EQ(replacing.stop(), (ManagerProcess::Exit{0, 0}));
 }
 
-TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTaken) {
+TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTakenAndClientsThatVanishOrHangNeverUpsetTheManager) {
     Connection burst(XServer::shared().display());
     std::vector<xcb_window_t> windows;
     for (int i = 0; i < 200; ++i) {
@@ -336,15 +308,12 @@ TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTaken) {
     }
     burst.flush();
     wm.sync();
-    const std::vector<uint32_t> listed = rootList(wm.control(), "_NET_CLIENT_LIST");
-    EXPECT_EQ(listed.size(), 200u);
+    EXPECT_EQ(rootList(wm.control(), "_NET_CLIENT_LIST").size(), 200u);
     for (xcb_window_t w : windows) EXPECT_EQ(burst.mapState(w), XCB_MAP_STATE_VIEWABLE);
     burst.disconnect();
     wm.sync();
     EXPECT_TRUE(rootList(wm.control(), "_NET_CLIENT_LIST").empty());
-}
 
-TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
     TestClient& stays = open(ClientBuilder().title("stays"));
     // An application of its own: the manager pings applications, not windows.
     TestClient& hung = open(ClientBuilder().neverAnswerPing().pid(uint32_t(::getpid()) + 1).title("hung"));
@@ -352,7 +321,7 @@ TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
     stays.requestActivate();
     hung.requestActivate();
     wm.sync();
-    EXPECT_EQ(rootList(wm.control(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{hung.window()});
+    EXPECT_EQ(active(), hung.window());
 
     // Last, because a focused window that closes hands focus on a moment later.
     for (int i = 0; i < 20; ++i) {
@@ -368,10 +337,7 @@ TEST_F(Tessaline, ClientsThatVanishOrHangNeverUpsetTheManager) {
 }
 
 TEST_F(Tessaline, AnXtermOpensAsAColumn) {
-    Connection watcher(XServer::shared().display());
-    const uint32_t mask[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_change_window_attributes(watcher.get(), watcher.root(), XCB_CW_EVENT_MASK, mask);
-    watcher.flush();
+    Connection& watcher = wm.control();  // hears the root's property changes
     const pid_t xterm = spawn({.argv = {"xterm", "-title", "smoke", "-e", "sleep", "60"},
                                .environment = environmentWith({{"DISPLAY", XServer::shared().display()}})});
     waitFor("xterm's window", [&] { return rootList(watcher, "_NET_CLIENT_LIST").size() == 1; });

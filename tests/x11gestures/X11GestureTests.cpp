@@ -1,47 +1,23 @@
 #include <gtest/gtest.h>
 #include <xcb/xinput.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "UserInput.h"
 #include "XorgServer.h"
-#include "engine/wm/Overloaded.h"
 #include "platform/sim/SimScheduler.h"
 #include "platform/x11/input/X11Input.h"
+#include "tests/platform/InputLines.h"
 
 using namespace tessaline;
 using namespace tessaline::xinputtest;
+using tessaline::testing::describe;
+using tessaline::testing::Lines;
 using tessaline::xtest::Connection;
 using tessaline::xtest::UserInput;
 namespace keys = tessaline::xtest::keys;
 
 namespace {
-
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
-std::string describe(const InputEvent& event) {
-    return std::visit(
-        Overloaded{
-            [](const SwipeBegan&) { return std::string("swipe began"); },
-            [](const SwipeMoved& e) { return "swipe " + number(e.delta); },
-            [](const SwipeEnded&) { return std::string("swipe ended"); },
-            [](const ScrollBegan&) { return std::string("scroll began"); },
-            [](const ScrollMoved& e) { return "scroll " + number(e.delta); },
-            [](const ScrollEnded& e) { return "scroll ended " + number(e.velocity); },
-            [](const ScrollStepped& e) { return "stepped " + std::to_string(e.steps); },
-            [](const ModifiersChanged& e) { return "mods " + std::to_string(e.modifiers.rawValue); },
-            [](const auto&) { return std::string("other"); },
-        },
-        event);
-}
-
-using Lines = std::vector<std::string>;
 
 // An XInput 2.4 application over the whole screen that counts the swipes and
 // the smooth scrolling it receives.

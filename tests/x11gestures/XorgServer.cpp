@@ -146,8 +146,6 @@ std::unique_ptr<XorgServer> XorgServer::start(std::string& why) {
     server->pid_ = xtest::spawn({.argv = {"Xorg", "-config", dir + "/xorg.conf", "-configdir", dir + "/none",
                                           "-logfile", dir + "/xorg.log", "-displayfd", std::to_string(ready[1]),
                                           "-noreset", "-nolisten", "tcp", "-novtswitch", "-sharevts"},
-                                 .environment = {},
-                                 .output = "/dev/null",
                                  .inheritFd = ready[1]});
     close(ready[1]);
     char c;

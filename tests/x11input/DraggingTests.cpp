@@ -11,16 +11,6 @@
 using namespace tessaline;
 using namespace tessaline::xtest;
 
-namespace {
-
-struct Point {
-    int x, y;
-};
-
-Point centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
-
-}  // namespace
-
 class Dragging : public WithInput {
 protected:
     // Super and a button down on `from`, the pointer carried to `to` in a few steps.
@@ -82,7 +72,7 @@ TEST_F(Dragging, SuperDragReordersColumnsStacksAWindowScrollsAtTheEdgeAndDropsOn
 
     // Onto the left quarter of the column to its left: a new place in the strip.
     const Rect d = *client("d").geometry();
-    take(centre(*client("e").geometry()));
+    take(client("e").geometry()->centre());
     carry({d.x + d.w / 8, d.y + d.h / 2});
     expectLayout("a b c e* d");
     drop();
@@ -91,14 +81,14 @@ TEST_F(Dragging, SuperDragReordersColumnsStacksAWindowScrollsAtTheEdgeAndDropsOn
 
     // Onto the middle of another column: stacked into it.
     const Rect e = *client("e").geometry();
-    take(centre(*client("d").geometry()));
+    take(client("d").geometry()->centre());
     carry({e.x + e.w / 2, e.y + e.h * 3 / 4});
     expectLayout("a b c (e d*)", false);
     drop();
     expectLayout("a b c (e/525 d*/525)");
 
     // Over the other monitor: it leaves this strip for that one's.
-    take(centre(*client("d").geometry()));
+    take(client("d").geometry()->centre());
     carry({2880, 540});
     drop();
     expectLayout("a b c e | d*");
@@ -107,7 +97,7 @@ TEST_F(Dragging, SuperDragReordersColumnsStacksAWindowScrollsAtTheEdgeAndDropsOn
     // Held at the left edge, the strip scrolls towards its start.
     const double scrolled = state()["strips"][0]["scroll"];
     ASSERT_GT(scrolled, 0);
-    take(centre(*client("e").geometry()));
+    take(client("e").geometry()->centre());
     carry({20, 540});
     EXPECT_TRUE(holdUntil([&] { return state()["strips"][0]["scroll"].get<double>() < scrolled; }));
     drop();
@@ -162,7 +152,7 @@ TEST_F(Dragging, EveryGrabIsLetGoWhenTheHeldWindowDiesEscapeIsPressedOrTheManage
         if (!wm.running()) wm.start();
         clients.clear();
         open("a");
-        take(centre(*client("a").geometry()));
+        take(client("a").geometry()->centre());
         carry({at_.x + 50, at_.y + 50});
         EXPECT_FALSE(inputIsFree()) << ending << ": the drag holds the pointer";
         end();

@@ -31,7 +31,7 @@ int wheelNotches(TestClient& client) {
 
 }  // namespace
 
-TEST_F(WithInput, TheChordWheelStepsTheStripWhileAPlainWheelReachesTheWindowUnderThePointer) {
+TEST_F(WithInput, TheChordWheelStepsTheStripAPlainWheelReachesTheWindowAndAChordTapPinsTheTimeline) {
     wm.start();
     for (const char* title : {"a", "b", "c"}) open(title, listening());
     TestClient& c = client("c");
@@ -58,11 +58,8 @@ TEST_F(WithInput, TheChordWheelStepsTheStripWhileAPlainWheelReachesTheWindowUnde
     waitFor("the focus to follow the wheel", [&] { return active() == client("b").window(); });
     EXPECT_EQ(layout(), "a b* c");
     EXPECT_EQ(wheelNotches(c) + wheelNotches(client("b")), 0) << "the chord's wheel is Tessaline's";
-}
 
-TEST_F(WithInput, AChordTapPinsTheTimelineUntilEscapeAndAHoldOnlyPeeks) {
-    wm.start();
-    open("a");
+    // A tap of the chord pins the timeline until Escape; a hold only peeks.
     user.chord({keys::control, keys::alt});
     wm.sync();
     EXPECT_EQ(state()["timeline"]["mode"], "pinned");

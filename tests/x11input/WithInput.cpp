@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 #include "app/shell/ChannelPath.h"
@@ -25,35 +24,10 @@ std::string titleOf(const std::string& label) {
 
 }  // namespace
 
-bool inputIsFree() {
-    Connection other(XServer::shared().display());
-    xcb_connection_t* c = other.get();
-    auto keyboard = xcb_grab_keyboard(c, 0, other.root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    auto pointer = xcb_grab_pointer(c, 0, other.root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
-                                    XCB_NONE, XCB_CURRENT_TIME);
-    auto* k = xcb_grab_keyboard_reply(c, keyboard, nullptr);
-    auto* p = xcb_grab_pointer_reply(c, pointer, nullptr);
-    const bool free = k && p && k->status == XCB_GRAB_STATUS_SUCCESS && p->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(k);
-    std::free(p);
-    return free;
-}
-
-ManagerOptions WithInput::options() {
-    ManagerOptions options = ManagerOptions::tessaline();
-    // Frames are final once the manager has answered a sync; the shortcuts it
-    // performs show in its log.
-    options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false,"detailedLogging":true}})"}};
-    return options;
-}
-
 void WithInput::SetUp() { XServer::shared().setMonitors({{"left", kLeftMonitor, true}}); }
 
 void WithInput::TearDown() {
-    if (wm.running()) {
-        EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
-    }
-    EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
+    expectCleanStop(wm);
     EXPECT_TRUE(inputIsFree()) << "a grab outlived the manager";
 }
 
@@ -98,12 +72,6 @@ std::string WithInput::command(const std::string& word) {
 }
 
 nlohmann::json WithInput::state() { return nlohmann::json::parse(command("state")); }
-
-xcb_window_t WithInput::active() {
-    Connection& c = wm.control();
-    const auto value = c.property32(c.root(), c.atom("_NET_ACTIVE_WINDOW"));
-    return value && !value->empty() ? value->front() : XCB_NONE;
-}
 
 std::string WithInput::layout() {
     const nlohmann::json s = state();

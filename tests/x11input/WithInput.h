@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "TestClient.h"
 #include "UserInput.h"
 #include "engine/actions/KeyCombo.h"
@@ -18,9 +18,6 @@
 namespace tessaline::xtest {
 
 inline constexpr Rect kLeftMonitor{0, 0, 1920, 1080}, kRightMonitor{1920, 0, 1920, 1080};
-
-// Another client can take the keyboard and the pointer: nobody holds them.
-bool inputIsFree();
 
 class WithInput : public ::testing::Test {
 protected:
@@ -41,14 +38,13 @@ protected:
     // apart by " | ", floating windows as "~x"; "paused" while tiling is off.
     std::string layout();
     // The window the manager has focused.
-    xcb_window_t active();
+    xcb_window_t active() { return activeWindow(wm.control()); }
 
-    ManagerProcess wm{options()};
+    // Frames are final once the manager has answered a sync; the shortcuts it
+    // performs show in its log.
+    ManagerProcess wm{ManagerOptions::tessaline(R"({"animate":false,"detailedLogging":true})")};
     UserInput user;
     std::deque<TestClient> clients;
-
-private:
-    static ManagerOptions options();
 };
 
 }  // namespace tessaline::xtest

@@ -1,36 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "WithInput.h"
-#include "engine/wm/Overloaded.h"
 #include "platform/sim/SimScheduler.h"
 #include "platform/x11/input/X11Input.h"
+#include "tests/platform/InputLines.h"
 
 using namespace tessaline;
 using namespace tessaline::xtest;
-
-namespace {
-
-std::string describe(const InputEvent& event) {
-    return std::visit(
-        Overloaded{
-            [](const MouseDown& e) {
-                return "down " + std::to_string(int(e.point.x)) + "," + std::to_string(int(e.point.y));
-            },
-            [](const ModifiersChanged& e) { return "mods " + std::to_string(e.modifiers.rawValue); },
-            [](const MouseUp&) { return std::string("up"); },
-            [](const PointerMoved&) { return std::string("moved"); },
-            [](const KeyDown&) { return std::string("key"); },
-            [](const auto&) { return std::string("other"); },
-        },
-        event);
-}
-
-using Lines = std::vector<std::string>;
-
-}  // namespace
+using tessaline::testing::describe;
+using tessaline::testing::Lines;
 
 TEST(X11InputTest, DeliversButtonsMovesWatchedKeysAndModifiersUntilStopped) {
     XServer::shared().setMonitors({});
@@ -81,7 +59,7 @@ TEST(X11InputTest, DeliversButtonsMovesWatchedKeysAndModifiersUntilStopped) {
     EXPECT_EQ(pump(), (Lines{"mods 1", "mods 0"}));
 
     input->warpPointer({300, 200});
-    EXPECT_EQ(input->pointer(), (Point{300, 200}));
+    EXPECT_EQ(input->pointer(), (tessaline::Point{300, 200}));
 
     // Stopped: nothing is delivered and nothing is held, the chord's grab included.
     input->stop();

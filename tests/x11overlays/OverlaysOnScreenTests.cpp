@@ -12,17 +12,14 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ManagerProcess.h"
+#include "ManagedScreen.h"
 #include "Spawn.h"
-#include "TestClient.h"
 #include "UserInput.h"
 #include "overlays/model/StripBarModel.h"
 
 using namespace tessaline::xtest;
 
 namespace {
-
-constexpr Rect kMonitor{0, 0, 1920, 1080};
 
 struct Colour {
     int r = 0, g = 0, b = 0;
@@ -42,11 +39,6 @@ std::ostream& operator<<(std::ostream& out, const Colour& c) {
 constexpr Colour kRed{200, 60, 60}, kGreen{60, 170, 60};
 constexpr Colour kAccent{64, 143, 255};  // the default border colour and the selection accent
 constexpr double kDim = 0.5;
-
-struct Point {
-    int x = 0, y = 0;
-};
-Point centre(const Rect& r) { return {r.x + r.w / 2, r.y + r.h / 2}; }
 
 // A picom on the test's server, for the transparent look.
 class Compositor {
@@ -79,38 +71,17 @@ private:
     bool running_ = false;
 };
 
-class OverlaysOnScreen : public ::testing::Test {
+class OverlaysOnScreen : public ManagedScreen {
 protected:
-    void SetUp() override {
-        XServer::shared().setMonitors({{"main", kMonitor, true}});
-        wm.start();
-    }
-
-    void TearDown() override {
-        if (wm.running()) {
-            EXPECT_EQ(wm.stop(), (ManagerProcess::Exit{0, 0})) << wm.stderrText();
-        }
-        EXPECT_EQ(wm.stderrText().find("error:"), std::string::npos) << wm.stderrText();
-    }
-
-    static ManagerOptions options() {
-        ManagerOptions options = ManagerOptions::tessaline();
-        options.files = {{".config/tessaline/settings.json",
-                          R"({"config":{"animate":false,"focusBorder":true,"dimInactive":true,"dimAmount":0.5,)"
-                          R"("overviewPreviews":true}})"}};
-        return options;
-    }
+    OverlaysOnScreen()
+        : ManagedScreen(ManagerOptions::tessaline(
+              R"({"animate":false,"focusBorder":true,"dimInactive":true,"dimAmount":0.5,"overviewPreviews":true})")) {}
 
     TestClient& open(Colour colour) {
-        clients.push_back(ClientBuilder()
-                              .beforeMap([colour](TestClient& client) {
-                                  const uint32_t pixel = colour.pixel();
-                                  xcb_change_window_attributes(client.connection().get(), client.window(),
-                                                               XCB_CW_BACK_PIXEL, &pixel);
-                              })
-                              .open());
-        wm.sync();
-        return clients.back();
+        return ManagedScreen::open(ClientBuilder().beforeMap([colour](TestClient& client) {
+            const uint32_t pixel = colour.pixel();
+            xcb_change_window_attributes(client.connection().get(), client.window(), XCB_CW_BACK_PIXEL, &pixel);
+        }));
     }
 
     Connection& x() { return wm.control(); }
@@ -139,8 +110,6 @@ protected:
         expectColour({g.x - 3, g.y + g.h / 2}, kAccent, what);
     }
 
-    xcb_window_t active() { return x().property32(x().root(), x().atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0})[0]; }
-
     void click(Point at) {
         hands.moveTo(at.x, at.y);
         hands.buttonDown(1);
@@ -151,25 +120,6 @@ protected:
     void pressEscape() {
         hands.chord({keys::escape});
         wm.sync();
-    }
-
-    // Whether this client could take the keyboard now (it gives it back at once).
-    bool keyboardFree() {
-        xcb_connection_t* c = x().get();
-        auto reply = xcb_grab_keyboard_reply(
-            c, xcb_grab_keyboard(c, 0, x().root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-        const bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-        std::free(reply);
-        if (free) xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-        x().flush();
-        return free;
-    }
-
-    xcb_window_t inputFocus() {
-        auto reply = xcb_get_input_focus_reply(x().get(), xcb_get_input_focus(x().get()), nullptr);
-        const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
-        free(reply);
-        return focus;
     }
 
     // The mapped panels, by kind ("border", "stripBar"...), with their frames.
@@ -218,9 +168,7 @@ protected:
         return {window, card};
     }
 
-    ManagerProcess wm{options()};
     UserInput hands;
-    std::deque<TestClient> clients;
 };
 
 // ---------------------------------------------------------------------------
@@ -238,7 +186,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
         if (!compositor->running()) GTEST_SKIP() << "picom could not start on this server";
         wm.sync();
     }
-    const Point insideA = centre(*a.geometry()), insideB = centre(*b.geometry());
+    const Point insideA = a.geometry()->centre(), insideB = b.geometry()->centre();
     expectBorderAround(b, "the focused window's rim");
     expectColour(insideB, kGreen, "the focused window shows at full brightness", 4);
     expectColour(insideA, composited ? kRed.dimmed(kDim) : kRed,
@@ -254,7 +202,7 @@ TEST_P(OverlayLooks, BorderFollowsFocusDimmingNeedsACompositorClicksReachTheWind
     act("overview", "the overview", [&] { return panel("overview").has_value(); });
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
-    expectColour(centre(card), kRed, "the focused window's live preview", 8);
+    expectColour(card.centre(), kRed, "the focused window's live preview", 8);
     pressEscape();
     // With a compositor it fades out first.
     waitFor("Escape to close the overview", [&] { return !panel("overview"); }, waitLimit(),
@@ -290,8 +238,8 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
         return Rect{timeline.x + int(r.x), timeline.y + int(r.y), int(r.width), int(r.height)};
     };
     act("toggleTimeline", "the timeline at its place", [&] { return panel("stripBar") == timeline; });
-    expectColour({chip(1).x - 2, centre(chip(1)).y}, kAccent, "the focused window's chip is ringed");
-    click(centre(chip(0)));
+    expectColour({chip(1).x - 2, chip(1).centre().y}, kAccent, "the focused window's chip is ringed");
+    click(chip(0).centre());
     EXPECT_EQ(active(), a.window());
     EXPECT_EQ(state()["timeline"]["mode"], "off");
     // Escape is lent to a pinned timeline.
@@ -301,27 +249,29 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
 
     // The overview takes the keyboard, not the focus; its focused card is
     // ringed; a click on another card focuses that window and gives the keyboard back.
-    ASSERT_TRUE(keyboardFree());
+    ASSERT_TRUE(inputIsFree());
     act("overview", "the overview", [&] { return panel("overview").has_value(); });
-    EXPECT_FALSE(keyboardFree()) << "the open overview holds the keyboard";
-    EXPECT_EQ(inputFocus(), a.window()) << "the focused window keeps the focus";
+    EXPECT_FALSE(inputIsFree()) << "the open overview holds the keyboard";
+    auto* focus = xcb_get_input_focus_reply(x().get(), xcb_get_input_focus(x().get()), nullptr);
+    EXPECT_TRUE(focus && focus->focus == a.window()) << "the focused window keeps the focus";
+    free(focus);
     const auto [selected, card] = selectedCard();
     EXPECT_EQ(selected, a.window());
-    expectColour({card.x - 5, centre(card).y}, kAccent, "the focused window's card is ringed");
-    click({card.x + card.w + card.w / 2, centre(card).y});
+    expectColour({card.x - 5, card.centre().y}, kAccent, "the focused window's card is ringed");
+    click({card.x + card.w + card.w / 2, card.centre().y});
     EXPECT_EQ(active(), b.window()) << "the card right of the focused one";
     EXPECT_FALSE(panel("overview"));
-    EXPECT_TRUE(keyboardFree());
+    EXPECT_TRUE(inputIsFree());
 
     // A tabbed column: clicking a tab brings its window forward.
     act("stackLeft", "b in a's column", [&] { return b.geometry()->x == a.geometry()->x; });
     act("toggleTabbed", "the tab bar", [&] { return panel("tabBar").has_value(); });
     const Rect tabs = *panel("tabBar");
-    click({tabs.x + tabs.w / 4, centre(tabs).y});
+    click({tabs.x + tabs.w / 4, tabs.centre().y});
     EXPECT_EQ(active(), a.window()) << "the first tab's window";
 
     act("stop", "every panel off screen", [&] { return panels().empty(); });
-    EXPECT_TRUE(keyboardFree());
+    EXPECT_TRUE(inputIsFree());
 }
 
 }  // namespace

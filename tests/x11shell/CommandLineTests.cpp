@@ -8,16 +8,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <deque>
 #include <sstream>
 
 #include "../shell/BusPanel.h"
-#include "ManagerProcess.h"
-#include "Spawn.h"
-#include "TestClient.h"
+#include "ManagedScreen.h"
 
 using namespace tessaline::xtest;
 using tessaline::bustest::idOf;
@@ -27,25 +24,20 @@ using tessaline::bustest::PrivateBus;
 namespace {
 
 namespace fs = std::filesystem;
+using Ran = ManagerProcess::Ran;
 
 bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 class CommandLine : public ::testing::Test {
 protected:
-    struct Ran {
-        int status = -1;
-        std::string output;  // standard output and error together
-    };
-
     void SetUp() override { XServer::shared().setMonitors({{"main", {0, 0, 1920, 1080}, true}}); }
 
     // Starts the manager, with these variables besides its own, and a
     // stand-in settings program that tells the test each time it is started,
     // and with what arguments.
     void launch(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        ManagerOptions options = ManagerOptions::tessaline();
-        options.files = {{".config/tessaline/settings.json", R"({"config":{"animate":false}})"},
-                         {"settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n"}};
+        ManagerOptions options = ManagerOptions::tessaline(R"({"animate":false})");
+        options.files.emplace_back("settings-program", "#!/bin/sh\necho \"$*\" > \"${HOME}/settings.fifo\"\n");
         options.environment = std::move(environment);
         options.environment.emplace_back("TESSALINE_SETTINGS_PROGRAM", "${HOME}/settings-program");
         wm_.emplace(options);
@@ -68,10 +60,7 @@ protected:
         unwatch(launches_);
         ::close(launches_);
         ::close(keepOpen_);
-        if (wm().running()) {
-            EXPECT_EQ(wm().stop(), (ManagerProcess::Exit{0, 0})) << wm().stderrText();
-        }
-        EXPECT_FALSE(contains(wm().stderrText(), "error:")) << wm().stderrText();
+        expectCleanStop(wm());
         for (TestClient& client : clients) {
             if (client.alive()) {
                 EXPECT_TRUE(client.viewable()) << "left unmapped: " << client.window();
@@ -80,17 +69,7 @@ protected:
     }
 
     // `tessaline <arguments>` as a user types it.
-    Ran tessaline(std::vector<std::string> arguments) {
-        const fs::path output = wm().home() / ("client-" + std::to_string(++runs_) + ".out");
-        arguments.insert(arguments.begin(), ManagerOptions::tessalineExecutable());
-        const pid_t pid = spawn({.argv = arguments,
-                                 .environment = environmentWith({{"DISPLAY", XServer::shared().display()},
-                                                                 {"XDG_RUNTIME_DIR", (wm().home() / "runtime").string()}}),
-                                 .output = output.string()});
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(output)};
-    }
+    Ran tessaline(std::vector<std::string> arguments) { return wm().run(std::move(arguments)); }
 
     nlohmann::json state() {
         const Ran ran = tessaline({"state"});
@@ -107,13 +86,9 @@ protected:
         return line;
     }
 
-    xcb_window_t activeWindow() {
-        Connection& c = wm().control();
-        return c.property32(c.root(), c.atom("_NET_ACTIVE_WINDOW")).value_or(std::vector<uint32_t>{0}).at(0);
-    }
     void waitForActive(const TestClient& client, std::string_view after) {
         waitFor(std::string("focus to move after ") + std::string(after),
-                [&] { return activeWindow() == client.window(); });
+                [&] { return activeWindow(wm().control()) == client.window(); });
     }
 
     TestClient& open(std::string title) {
@@ -128,7 +103,6 @@ private:
     std::optional<ManagerProcess> wm_;
     int launches_ = -1, keepOpen_ = -1;
     std::string received_;
-    int runs_ = 0;
 };
 
 // The desktop's settings daemon: an XSETTINGS block with animations off.

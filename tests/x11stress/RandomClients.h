@@ -50,7 +50,6 @@ private:
     void step();
     void open();
     void setMonitors();
-    void switchDesktop(uint32_t desktop);
     Client* pick();
     // Waits until the server has destroyed the window of a client that closed or died.
     void awaitDestroyed(xcb_window_t window);

@@ -11,13 +11,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::vector<xcb_window_t> clientList(Connection& c) {
-    auto list = c.property32(c.root(), c.atom("_NET_CLIENT_LIST"));
-    return list ? std::vector<xcb_window_t>(list->begin(), list->end()) : std::vector<xcb_window_t>{};
-}
-
 bool listed(Connection& c, const TestClient& client) {
-    auto list = clientList(c);
+    const auto list = c.property32(c.root(), c.atom("_NET_CLIENT_LIST")).value_or(std::vector<uint32_t>{});
     return std::find(list.begin(), list.end(), client.window()) != list.end();
 }
 
