@@ -155,6 +155,7 @@ X11Panels::~X11Panels() {
     if (emptyRegion_) xcb_xfixes_destroy_region(c, emptyRegion_);
     if (argb_.colormap) xcb_free_colormap(c, argb_.colormap);
     if (keymapAsked_) xcb_discard_reply(c, keymapCookie_.sequence);
+    for (const auto& [window, cookie] : iconAsked_) xcb_discard_reply(c, cookie.sequence);
     x_.flush();
 }
 
@@ -315,6 +316,7 @@ bool X11Panels::filter(const xcb_generic_event_t& event) {
             const xcb_window_t window = reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
             iconWindows_.erase(window);
             iconless_.erase(window);
+            iconsRead_.erase(window);
             return false;
         }
         case XCB_PROPERTY_NOTIFY: {
@@ -363,6 +365,7 @@ void X11Panels::checkCompositor(xcb_window_t owner) {
 void X11Panels::askKeymap() {
     xcb_connection_t* c = x_.get();
     if (keymapAsked_) xcb_discard_reply(c, keymapCookie_.sequence);
+    for (const auto& [window, cookie] : iconAsked_) xcb_discard_reply(c, cookie.sequence);
     keysyms_.clear();
     const xcb_setup_t* setup = xcb_get_setup(c);
     keymapCookie_ = xcb_get_keyboard_mapping(c, setup->min_keycode,
@@ -464,13 +467,51 @@ AppIconRef X11Panels::appIcon(ProcessID pid, WindowID window) {
     // have none costs no round trip each time the strip bar is rebuilt.
     iconWindows_[window] = pid;
     if (iconless_.contains(window)) return nullptr;
+    if (const auto read = iconsRead_.find(window); read != iconsRead_.end()) {
+        AppIconRef icon = read->second;
+        iconsRead_.erase(read);
+        return icon;
+    }
+    if (iconAsked_.contains(window)) return nullptr;
+    // Asked for now, read once the window system's turn has sent what the
+    // manager asked for meanwhile: a window that has just appeared is laid
+    // out first, and its chip gains the icon a moment later.
     // Four mebibytes: every size up to 512 pixels a side, several times over.
     constexpr std::uint32_t longs = 1u << 20;
-    const auto property = x_.readProperty(window, iconAtom_, XCB_ATOM_CARDINAL, longs);
-    AppIconRef icon;
-    if (property && property->format == 32) icon = trimmed(AppIcon::fromCardinals(property->values()));
-    if (!icon) iconless_.insert(window);
-    return icon;
+    iconAsked_.emplace(window, x_.requestProperty(window, iconAtom_, XCB_ATOM_CARDINAL, longs));
+    if (!std::exchange(iconReadPosted_, true)) {
+        const std::weak_ptr<X11Panels*> weak = self_;
+        // Work posted from posted work runs after the window system's turn.
+        loop_.post([weak, this] {
+            if (weak.expired()) return;
+            loop_.post([weak] {
+                if (const auto self = weak.lock()) (*self)->readIcons();
+            });
+        });
+    }
+    return nullptr;
+}
+
+void X11Panels::readIcons() {
+    iconReadPosted_ = false;
+    std::vector<ProcessID> changed;
+    for (const auto& [window, cookie] : std::exchange(iconAsked_, {})) {
+        const auto property = x_.property(cookie);
+        const auto followed = iconWindows_.find(window);
+        // A window destroyed meanwhile is forgotten, its answer with it.
+        if (followed == iconWindows_.end()) continue;
+        AppIconRef icon;
+        if (property && property->format == 32) icon = trimmed(AppIcon::fromCardinals(property->values()));
+        if (!icon) {
+            iconless_.insert(window);
+            continue;
+        }
+        iconsRead_[window] = std::move(icon);
+        changed.push_back(followed->second);
+    }
+    if (onIconChanged) {
+        for (ProcessID pid : changed) onIconChanged(pid);
+    }
 }
 
 bool X11Panels::canCapturePreviews() const { return previews_ && previews_->available(); }

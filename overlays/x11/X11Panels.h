@@ -96,6 +96,7 @@ public:
 private:
     bool filter(const xcb_generic_event_t& event);
     void schedulePush();
+    void readIcons();
     void push();
     void restack();
     X11Panel* panelOf(xcb_window_t window) const;
@@ -140,6 +141,9 @@ private:
 
     std::unordered_map<xcb_window_t, ProcessID> iconWindows_;  // whose icon we read, and their application
     std::unordered_set<xcb_window_t> iconless_;               // of those, the ones that have none
+    std::unordered_map<xcb_window_t, xcb_get_property_cookie_t> iconAsked_;  // read on a later turn
+    std::unordered_map<xcb_window_t, AppIconRef> iconsRead_;                  // read, not yet taken
+    bool iconReadPosted_ = false;
     std::unique_ptr<WindowPreviews> previews_;
 };
 
