@@ -11,7 +11,7 @@ namespace tessaline::xtest {
 
 struct SpawnOptions {
     std::vector<std::string> argv;
-    std::vector<std::string> environment;  // "NAME=value"; empty keeps ours
+    std::vector<std::string> environment{};  // "NAME=value"; empty keeps ours
     std::string output = "/dev/null";      // stdout and stderr go here
     int inheritFd = -1;                    // one descriptor the child keeps open
 };
