@@ -2,6 +2,7 @@
 // over to this program with exec (see Main.cpp): the process keeps its id and
 // its arguments, and maps only the manager's code, not the client's.
 
+#include <malloc.h>
 #include <sys/prctl.h>
 
 #include <cstdio>
@@ -18,6 +19,10 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 int main(int argc, char** argv) {
     // Process lists, pgrep and pkill know the manager by the name users start it with.
     ::prctl(PR_SET_NAME, "tessaline", 0, 0, 0);
+    // The manager's few other threads (the session writer, the diagnostics
+    // worker) allocate little and seldom: sharing the main thread's heap
+    // keeps an arena of their own, a few hundred KiB touched, out of memory.
+    ::mallopt(M_ARENA_MAX, 1);
     tessaline::ManagerOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
