@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "ManagedScreen.h"
 #include "Spawn.h"
@@ -226,6 +227,14 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     TestClient& b = open(kGreen);
     using tessaline::StripBarModel;
 
+    // An icon an application sets once it is on screen: read without
+    // holding up anything else, and shown on its chip.
+    constexpr Colour kIcon{60, 60, 200};
+    std::vector<std::uint32_t> icon(2 + 16 * 16, 0xff000000u | kIcon.pixel());
+    icon[0] = icon[1] = 16;
+    xcb_change_property(x().get(), XCB_PROP_MODE_REPLACE, a.window(), x().atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL,
+                        32, icon.size(), icon.data());
+
     // The timeline: the focused window's chip is ringed, and clicking
     // another chip focuses its window and closes the timeline.
     const tessaline::Metrics m = StripBarModel::metricsFor(2, 1, true, false, tessaline::TimelineLook::classic,
@@ -239,6 +248,7 @@ TEST_F(OverlaysOnScreen, ChipsCardsAndTabsActWhenClickedTheOverviewHoldsTheKeybo
     };
     act("toggleTimeline", "the timeline at its place", [&] { return panel("stripBar") == timeline; });
     expectColour({chip(1).x - 2, chip(1).centre().y}, kAccent, "the focused window's chip is ringed");
+    expectColour(chip(0).centre(), kIcon, "the application's icon on its chip", 8);
     click(chip(0).centre());
     EXPECT_EQ(active(), a.window());
     EXPECT_EQ(state()["timeline"]["mode"], "off");
