@@ -12,6 +12,7 @@
 #include "app/InputWiring.h"
 #include "app/OverlayWiring.h"
 #include "app/SettingsLink.h"
+#include "app/LoopBridge.h"
 #include "app/StatusWiring.h"
 #include "app/X11Machine.h"
 #include "app/shell/CommandCenter.h"
@@ -60,19 +61,6 @@ int blockStopSignals() {
     ::signal(SIGPIPE, SIG_IGN);
     return ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
-
-// The command channel's view of the loop.
-class LoopBridge final : public shell::LoopAccess {
-public:
-    explicit LoopBridge(EventLoop& loop) : loop_(loop) {}
-    void watch(int fd, std::function<void()> onReadable) override { loop_.watch(fd, std::move(onReadable)); }
-    void unwatch(int fd) override { loop_.unwatch(fd); }
-    void post(std::function<void()> work) override { loop_.post(std::move(work)); }
-
-private:
-    EventLoop& loop_;
-};
-
 
 }  // namespace
 

@@ -13,10 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/shell/LoopAccess.h"
+#include "app/LoopBridge.h"
 #include "app/shell/StatusItem.h"
 #include "app/shell/StatusWire.h"
-#include "platform/x11/EventLoop.h"
 
 namespace {
 
@@ -24,17 +23,6 @@ using namespace tessaline;
 using namespace tessaline::shell;
 
 constexpr int managerSocket = 3;
-
-class LoopBridge final : public LoopAccess {
-public:
-    explicit LoopBridge(EventLoop& loop) : loop_(loop) {}
-    void watch(int fd, std::function<void()> onReadable) override { loop_.watch(fd, std::move(onReadable)); }
-    void unwatch(int fd) override { loop_.unwatch(fd); }
-    void post(std::function<void()> work) override { loop_.post(std::move(work)); }
-
-private:
-    EventLoop& loop_;
-};
 
 void report(const StatusReport& what) {
     const std::string message = encodeStatusReport(what);
