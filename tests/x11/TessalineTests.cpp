@@ -318,7 +318,9 @@ TEST_F(Tessaline, TwoHundredWindowsMappedAtOnceAreAllTakenAndClientsThatVanishOr
     // An application of its own: the manager pings applications, not windows.
     TestClient& hung = open(ClientBuilder().neverAnswerPing().pid(uint32_t(::getpid()) + 1).title("hung"));
     waitFor("the manager to ping the hung client", [&] { return hung.pings() > 0; });
+    // One after the other: the server orders requests from two connections as it pleases.
     stays.requestActivate();
+    waitFor("the window that stays to be active", [&] { return active() == stays.window(); });
     hung.requestActivate();
     wm.sync();
     EXPECT_EQ(active(), hung.window());
